@@ -1,0 +1,70 @@
+# Compiler settings and helpers shared by every folder of the tree.
+
+set(ORVEX_WARNINGS -Wall -Wextra)
+if(ORVEX_WERROR)
+    list(APPEND ORVEX_WARNINGS -Werror)
+endif()
+
+# Every target of ours gets these through orvex_configure().
+function(orvex_configure target)
+    target_compile_options(${target} PRIVATE ${ORVEX_WARNINGS})
+    target_include_directories(${target} PUBLIC ${ORVEX_ROOT}/src)
+    if(WIN32)
+        target_compile_definitions(${target} PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _CRT_SECURE_NO_WARNINGS)
+    endif()
+endfunction()
+
+# A static library made of every .cpp in the calling folder (plus extra sources).
+function(orvex_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    if(NOT sources AND NOT ARG_SOURCES)
+        # A folder with headers only (or not written yet) still gives a target to link.
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE ${ORVEX_ROOT}/src)
+        if(ARG_LIBS)
+            target_link_libraries(${name} INTERFACE ${ARG_LIBS})
+        endif()
+        return()
+    endif()
+    add_library(${name} STATIC ${sources} ${ARG_SOURCES})
+    orvex_configure(${name})
+    if(ARG_LIBS)
+        target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+    endif()
+endfunction()
+
+if(ORVEX_SANITIZE STREQUAL "address")
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+elseif(ORVEX_SANITIZE STREQUAL "thread")
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+endif()
+
+if(WIN32)
+    # The product and every Windows test program link the runtimes statically, so that
+    # nothing but system DLLs is needed next to them.
+    add_link_options(-static -static-libgcc -static-libstdc++)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        add_compile_options(-msse2 -mfpmath=sse)
+    endif()
+endif()
+
+# Threads for std::thread (the posix flavour of mingw provides them).
+set(THREADS_PREFER_PTHREAD_FLAG ON)
+find_package(Threads REQUIRED)
+
+# PNG and zlib: Debian's packages natively; for mingw the static builds that
+# scripts/mingw-deps.sh installs under the build folder.
+if(WIN32)
+    set(ORVEX_MINGW_DEPS ${CMAKE_BINARY_DIR}/deps CACHE PATH "static libpng/zlib for this target")
+    add_library(orvex_png INTERFACE)
+    target_include_directories(orvex_png INTERFACE ${ORVEX_MINGW_DEPS}/include)
+    target_link_libraries(orvex_png INTERFACE ${ORVEX_MINGW_DEPS}/lib/libpng16.a
+                          ${ORVEX_MINGW_DEPS}/lib/libz.a)
+else()
+    find_package(PNG REQUIRED)
+    add_library(orvex_png INTERFACE)
+    target_link_libraries(orvex_png INTERFACE PNG::PNG)
+endif()

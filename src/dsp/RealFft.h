@@ -1,0 +1,39 @@
+// Real-input FFT of one fixed power-of-two length (2048 or 4096) in a packed spectrum
+// layout: element k (0..N/2) is the real part of bin k, element N/2+k (1..N/2-1) its
+// imaginary part, with the kernel e^(+2*pi*i*k*n/N). Neither transform scales; call
+// rescale() after inverse(). All tables and the scratch buffer are allocated by the
+// constructor; the transforms allocate nothing and are safe on the audio thread. One
+// engine is not re-entrant (the scratch buffer is shared by both transforms).
+#pragma once
+
+#include <vector>
+
+namespace dsp {
+
+class RealFft {
+public:
+    explicit RealFft(int size); // size is 2048 or 4096
+    RealFft(const RealFft&) = delete;
+    RealFft& operator=(const RealFft&) = delete;
+
+    int size() const { return n_; }
+
+    // input: n time samples (read only); output: packed spectrum. Distinct arrays.
+    void forward(const double* input, double* output);
+    // spectrum: packed spectrum (read only); output: n times the time signal. Distinct arrays.
+    void inverse(const double* spectrum, double* output);
+    // Multiplies n values by 1/n.
+    void rescale(double* data) const;
+
+    const std::vector<int>& bitReverseTable() const { return bitReverse_; }
+    const std::vector<double>& cosineTable() const { return cosine_; }
+
+private:
+    int n_;                        // transform length N
+    int log2n_;                    // L with N = 2^L
+    std::vector<double> scratch_;  // N doubles, work area of both transforms
+    std::vector<int> bitReverse_;  // N/4 entries: 4*i with its lowest L bits reversed
+    std::vector<double> cosine_;   // N/4 entries: cos(i*2*pi/N), a quarter wave
+};
+
+} // namespace dsp

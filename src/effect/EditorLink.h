@@ -1,0 +1,35 @@
+// What the effect asks of its editor. The effect reaches its window only through this
+// interface, so every effect behaviour runs and is tested without one; the editor layer
+// implements it. Calls arrive on whichever thread calls the effect's setParameter: an
+// implementation that owns views queues what arrives on a foreign thread.
+#pragma once
+
+#include <cstdint>
+
+namespace orvex {
+
+class EditorLink {
+public:
+    virtual ~EditorLink() = default;
+
+    // Every parameter change ends here (also actions and requests 7777/8888/9999).
+    virtual void setParameter(int index, float value) = 0;
+    // The latency menu's current entry when the menu is shown, else the band of value (0..3).
+    virtual int updateLatencyMenu(float value) = 0;
+    // Empties cab (tag 50..55)'s file menu, disables it and its previous/next buttons.
+    virtual void clearCabFile(int tag) = 0;
+    // Selects the entry named name in cab (tag 50..55)'s menu; index receives it or -1.
+    virtual void selectCabFile(const char* name, int tag, std::int32_t& index) = 0;
+    // Six folder paths (each a 1024-byte field) and six file indices.
+    virtual void setCabFolders(const char* const folders[6]) = 0;
+    virtual void setCabFileIndices(const std::int32_t indices[6]) = 0;
+    // Current entry of cab (0..5)'s menu: its text into name (a 64-byte field), its position.
+    virtual void getCabFileSelection(int cab, std::int32_t& index, char* name) = 0;
+    // Steps cab (0..5)'s menu with wrap-around; writes the new entry's text and position.
+    virtual void stepCabFileNext(int cab, std::int32_t& index, char* name) = 0;
+    virtual void stepCabFilePrevious(int cab, std::int32_t& index, char* name) = 0;
+    // Fills cab (tag 50..55)'s file menu from folder's WAV files.
+    virtual void listFolder(int tag, const char* folder) = 0;
+};
+
+} // namespace orvex
