@@ -1,0 +1,65 @@
+# The two commands of the README:
+#   make demo   build the plug-ins and render the bundled demo
+#   make test   build every preset and run every suite (native, under wine, sanitizers)
+# Both install what is missing with apt first (quietly, and only when something is missing).
+
+SHELL := /bin/bash
+JOBS ?= 2
+CMAKE_BUILD = cmake --build --preset
+
+.PHONY: all deps demo test linux win32 win64 sanitize tsan \
+        test-linux test-win32 test-win64 test-sanitize test-tsan mingw-deps clean
+
+all: linux
+
+deps:
+	@scripts/install-deps.sh
+
+build/win32/deps/.done: scripts/mingw-deps.sh
+	@scripts/mingw-deps.sh i686-w64-mingw32 build/win32/deps && touch $@
+
+build/win64/deps/.done: scripts/mingw-deps.sh
+	@scripts/mingw-deps.sh x86_64-w64-mingw32 build/win64/deps && touch $@
+
+mingw-deps: deps build/win32/deps/.done build/win64/deps/.done
+
+linux: deps
+	@cmake --preset linux >/dev/null
+	@$(CMAKE_BUILD) linux -j $(JOBS)
+
+win32: mingw-deps
+	@cmake --preset win32 >/dev/null
+	@$(CMAKE_BUILD) win32 -j $(JOBS)
+
+win64: mingw-deps
+	@cmake --preset win64 >/dev/null
+	@$(CMAKE_BUILD) win64 -j $(JOBS)
+
+sanitize: deps
+	@cmake --preset sanitize >/dev/null
+	@$(CMAKE_BUILD) sanitize -j $(JOBS)
+
+tsan: deps
+	@cmake --preset tsan >/dev/null
+	@$(CMAKE_BUILD) tsan -j $(JOBS)
+
+test-linux: linux
+	@ctest --preset linux
+test-win32: win32
+	@ctest --preset win32
+test-win64: win64
+	@ctest --preset win64
+test-sanitize: sanitize
+	@ctest --preset sanitize
+test-tsan: tsan
+	@ctest --preset tsan
+
+# Every suite; stops at the first preset that fails.
+test: test-linux test-win32 test-win64 test-sanitize test-tsan
+	@echo "All suites passed: linux, win32 (static checks), win64 (wine64), sanitize, tsan."
+
+demo: linux
+	@scripts/demo.sh build/linux
+
+clean:
+	rm -rf build demo
