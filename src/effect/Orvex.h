@@ -3,7 +3,8 @@
 //
 // Threads (see DESIGN.md): the dispatcher (programs, chunks, names, sample rate, editor)
 // runs on the host's UI thread; setParameter on UI or automation threads; processReplacing
-// on the audio thread, which never waits for the others.
+// on the audio thread, which never waits for the others: IR loads are prepared aside and
+// handed over by the engine, parameter-derived values are atomics.
 #pragma once
 
 #include "effect/ParameterTable.h"
@@ -11,6 +12,15 @@
 #include "host/AudioEffectX.h"
 
 #include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace dsp {
+class ConvolutionEngine;
+class IrPreparer;
+} // namespace dsp
 
 namespace orvex {
 
@@ -24,14 +34,14 @@ public:
     // Audio thread.
     void processReplacing(float** inputs, float** outputs, vst::Int32 sampleFrames) override;
 
-    // Parameters.
+    // Parameters: the single path of every change (host, editor, programs, propagation).
     void setParameter(vst::Int32 index, float value) override;
     float getParameter(vst::Int32 index) override;
     void getParameterName(vst::Int32 index, char* text) override;
     void getParameterLabel(vst::Int32 index, char* text) override;
     void getParameterDisplay(vst::Int32 index, char* text) override;
 
-    // Programs and saved state.
+    // Programs and saved state (host UI thread).
     void setProgram(vst::Int32 program) override;
     void setProgramName(char* name) override;
     void getProgramName(char* name) override;
@@ -45,38 +55,66 @@ public:
     bool getProductString(char* text) override;
     vst::Int32 getVendorVersion() override { return 2000; }
 
+    // Host UI thread, with processing switched off (as hosts do).
     void setSampleRate(float rate) override;
 
-    // The editor side; none until an editor attaches itself.
-    void setEditorLink(EditorLink* link) { editorLink_ = link; }
-    EditorLink* editorLink() const { return editorLink_; }
-
-    // Read access for tests and the host tools.
-    const ProgramRecord& program(int index) const { return programs_[index]; }
-    const ProgramRecord& currentProgram() const { return programs_[curProgram]; }
-
-    // Derived values the displays read.
-    double hpFrequency(int cab) const { return hpFrequency_[cab].load(std::memory_order_relaxed); }
-    double lpFrequency(int cab) const { return lpFrequency_[cab].load(std::memory_order_relaxed); }
-    int delayLength(int cab) const { return delayLength_[cab].load(std::memory_order_relaxed); }
-    float latencyValue() const { return latencyValue_.load(std::memory_order_relaxed); }
-    int delayCapacity() const { return delayCapacity_; }
-
-private:
-    // Writes the working value and the current record's value.
-    void storeValue(int index, float value);
-    // Turns one stored parameter value into what the audio path and displays read.
-    void deriveParameter(int index, float value);
+    // IR loading, on the calling (non-audio) thread. cab is 1..6.
+    void loadCabIr(int cab, const char* path);
     void reloadAllCabs();
 
-    ProgramRecord programs_[kNumPrograms];           // the ten programs, also the saved chunk
-    std::atomic<float> values_[kNumStoredParams];     // working values, in record order
-    std::atomic<double> hpFrequency_[kNumCabs];       // high-pass corner per cab, Hz
-    std::atomic<double> lpFrequency_[kNumCabs];       // low-pass corner per cab, Hz
-    std::atomic<int> delayLength_[kNumCabs];          // extra delay per cab, samples
-    std::atomic<float> latencyValue_{64.0f};          // hop length for the display: 64..512
-    int delayCapacity_ = 220;                         // samples of delay at "Delay" = 1
-    EditorLink* editorLink_ = nullptr;                // the editor's side, not owned
+    // The editor side; none until an editor attaches itself. The editor also tells the
+    // effect which thread owns it (the file dialog opens only there).
+    void setEditorLink(EditorLink* link) { editorLink_ = link; }
+    EditorLink* editorLink() const { return editorLink_; }
+    void setOwnerThread(std::uint64_t threadId) { ownerThread_.store(threadId); }
+
+    // Read access for tests and tools.
+    const ProgramRecord& program(int index) const { return programs_[index]; }
+    const ProgramRecord& currentProgram() const { return programs_[curProgram]; }
+    double hpFrequency(int cab) const;
+    double lpFrequency(int cab) const;
+    int delayLength(int cab) const;
+    float latencyValue() const { return latencyValue_.load(std::memory_order_relaxed); }
+    int delayCapacity() const;
+    int audible(int cab) const;
+    bool linkFlag(int pair) const { return linkFlags_[pair].load(std::memory_order_relaxed) != 0; }
+    bool blendFlag(int pair) const { return blendFlags_[pair].load(std::memory_order_relaxed) != 0; }
+    dsp::ConvolutionEngine& engine() { return *engine_; }
+    // How many IR loads have run (each reads one file); lets tests see what a change loads.
+    int loadCount() const { return loadCount_.load(); }
+
+private:
+    void storeValue(int index, float value);
+    // The one place that turns a parameter value into what the audio path reads.
+    void deriveParameter(int index, float value);
+    void propagate(const ParamInfo& info, float value);
+    void applySolo(int cab, float value);
+    void applyLatency(float value);
+    void applyLink(int pair, float value);
+    void applyBlend(int pair, float value);
+    void applyLoadButton(int cab, float value);
+    void applyFileMenu(int cab);
+    void applyStep(int cab, bool next);
+    void applyEditorRequest(int request, float value);
+    void setGuarded(int index, float value);
+    void setStored(int index) { setParameter(index, programs_[curProgram].values[recordSlot(index)]); }
+    bool joinPath(int cab, char* path) const;
+    bool onOwnerThread() const;
+
+    ProgramRecord programs_[kNumPrograms];        // the ten programs, also the saved chunk
+    std::atomic<float> values_[kNumStoredParams];  // working values, in record order
+    std::atomic<float> latencyValue_{64.0f};       // hop length the display converts: 64..512
+    std::atomic<int> linkFlags_[3];                // 1&2, 3&4, 5&6 linked
+    std::atomic<int> blendFlags_[2];               // 1&3, 2&4 blended
+    int linkGuard_ = 0;                            // 1 while a propagated change is under way
+    std::unique_ptr<dsp::ConvolutionEngine> engine_; // slots, convolution, strips, mix
+    std::unique_ptr<dsp::IrPreparer> preparer_;    // turns files into spectra (loads only)
+    std::vector<double> spectrum_;                 // a prepared spectrum on its way to a slot
+    std::mutex loadMutex_;                         // serialises loads; never taken by audio
+    std::atomic<int> loadCount_{0};                // loads done so far
+    void* hostWindow_ = nullptr;                   // disabled around the file dialog
+    std::atomic<std::uint64_t> ownerThread_{0};    // thread that may open the file dialog
+    EditorLink* editorLink_ = nullptr;             // the editor's side, not owned
 };
 
 } // namespace orvex
