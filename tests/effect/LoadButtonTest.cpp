@@ -1,0 +1,131 @@
+// The load buttons: the file dialog request, a choice, a cancel, a name too long for the
+// record, a linked partner, and requests from a thread that does not own the editor.
+#include "EffectTestSupport.h"
+#include "RecordingEditor.h"
+#include "TestWav.h"
+
+#include "platform/Headless.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using namespace orvex;
+using namespace orvex::testing;
+
+namespace {
+
+class LoadButton : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::setBackend(platform::Backend::headless);
+        platform::headless::reset();
+        hostWindow = platform::headless::createHostWindow(800, 600);
+        platform::headless::setForegroundRootOwner(hostWindow);
+        fx = makeEffect();
+    }
+    void TearDown() override
+    {
+        fx.reset();
+        platform::headless::destroyHostWindow(hostWindow);
+        platform::headless::reset();
+    }
+    platform::NativeHandle hostWindow = nullptr;
+    std::unique_ptr<Orvex> fx;
+};
+
+} // namespace
+
+TEST_F(LoadButton, ChoosingAFileLoadsItAndSetsFolderAndName)
+{
+    testwav::TempFolder dir("orvex-load");
+    ASSERT_TRUE(testwav::write(dir.file("Mesa 4x12.wav"), testwav::decayingIr(400, 5)));
+    RecordingEditor editor;
+    fx->setEditorLink(&editor);
+    platform::headless::queueDialogChoose(dir.file("Mesa 4x12.wav"));
+    const int before = fx->loadCount();
+    fx->setParameter(kLoad + 1, 1.0f);
+
+    EXPECT_EQ(fx->loadCount() - before, 1);
+    EXPECT_STREQ(fx->currentProgram().fileName[1], "Mesa 4x12.wav");
+    EXPECT_STREQ(fx->currentProgram().folder[1], dir.folder().c_str());
+    EXPECT_FLOAT_EQ(fx->getParameter(kBypass + 1), 1.0f);
+    EXPECT_EQ(fx->currentProgram().fileIndex[1], 0);
+    EXPECT_TRUE(editor.called("listFolder 51"));
+    EXPECT_TRUE(editor.called("selectCabFile Mesa 4x12.wav 51"));
+    EXPECT_TRUE(editor.called("setCabFolders"));
+
+    const auto& dialogs = platform::headless::dialogRecords();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].title, "Test for open file selector");
+    ASSERT_GE(dialogs[0].filter.size(), 4u);
+    EXPECT_EQ(dialogs[0].filter[0], "Wave File (.wav)");
+    EXPECT_EQ(dialogs[0].filter[1], "*.wav");
+    EXPECT_EQ(dialogs[0].filter[2], "Any Type (*.*)");
+    EXPECT_EQ(dialogs[0].filter[3], "*.*");
+    EXPECT_EQ(dialogs[0].initialDir, ""); // an empty folder opens in the system's default
+    EXPECT_TRUE(platform::headless::isEnabled(hostWindow)); // enabled again afterwards
+    bool disabledOnce = false;
+    for (const auto& r : platform::headless::enableRecords())
+        disabledOnce |= (r.handle == hostWindow && !r.enable);
+    EXPECT_TRUE(disabledOnce);
+
+    // The next dialog starts in the cab's folder.
+    platform::headless::queueDialogCancel();
+    fx->setParameter(kLoad + 1, 1.0f);
+    EXPECT_EQ(platform::headless::dialogRecords().back().initialDir, dir.folder());
+    fx->setEditorLink(nullptr);
+}
+
+TEST_F(LoadButton, CancelAndLowValuesOnlySwitchTheCabOn)
+{
+    platform::headless::queueDialogCancel();
+    const int before = fx->loadCount();
+    fx->setParameter(kLoad, 1.0f);
+    EXPECT_EQ(fx->loadCount(), before);
+    EXPECT_STREQ(fx->currentProgram().fileName[0], "");
+    EXPECT_FLOAT_EQ(fx->getParameter(kBypass), 1.0f);
+
+    fx->setParameter(kBypass + 3, 0.0f);
+    fx->setParameter(kLoad + 3, 0.5f); // not above 0.5: no dialog, still switched on
+    EXPECT_EQ(platform::headless::dialogRecords().size(), 1u);
+    EXPECT_FLOAT_EQ(fx->getParameter(kBypass + 3), 1.0f);
+    EXPECT_EQ(fx->getParameter(kLoad + 3), 0.0f);
+}
+
+TEST_F(LoadButton, ANameLongerThanTheRecordFieldIsRefused)
+{
+    testwav::TempFolder dir("orvex-long");
+    const std::string longName = std::string(70, 'x') + ".wav";
+    ASSERT_TRUE(testwav::write(dir.file(longName), testwav::decayingIr(100, 2)));
+    platform::headless::queueDialogChoose(dir.file(longName));
+    const int before = fx->loadCount();
+    fx->setParameter(kLoad + 4, 1.0f);
+    EXPECT_EQ(fx->loadCount(), before);
+    EXPECT_STREQ(fx->currentProgram().fileName[4], "");
+    EXPECT_STREQ(fx->currentProgram().folder[4], "");
+    EXPECT_FLOAT_EQ(fx->getParameter(kBypass + 4), 1.0f);
+}
+
+TEST_F(LoadButton, LinkedPartnerGetsTheSameFile)
+{
+    testwav::TempFolder dir("orvex-linked");
+    ASSERT_TRUE(testwav::write(dir.file("v30.wav"), testwav::decayingIr(100, 9)));
+    fx->setParameter(kLink12, 1.0f);
+    platform::headless::queueDialogChoose(dir.file("v30.wav"));
+    const int before = fx->loadCount();
+    fx->setParameter(kLoad, 1.0f);
+    EXPECT_EQ(fx->loadCount() - before, 2);
+    EXPECT_STREQ(fx->currentProgram().fileName[1], "v30.wav");
+    EXPECT_STREQ(fx->currentProgram().folder[1], dir.folder().c_str());
+}
+
+TEST_F(LoadButton, AnotherThreadNeverOpensTheDialog)
+{
+    platform::headless::queueDialogCancel();
+    std::thread automation([&] { fx->setParameter(kLoad + 2, 1.0f); });
+    automation.join();
+    EXPECT_TRUE(platform::headless::dialogRecords().empty());
+    EXPECT_FLOAT_EQ(fx->getParameter(kBypass + 2), 1.0f);
+}

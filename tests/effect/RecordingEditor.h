@@ -1,0 +1,128 @@
+// An EditorLink double: records every call in order and keeps a file menu per cab filled
+// from real folders, so the effect's file actions run against real listings.
+#pragma once
+
+#include "effect/EditorLink.h"
+#include "platform/Platform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace orvex::testing {
+
+class RecordingEditor : public EditorLink {
+public:
+    std::vector<std::string> calls;             // every call, in order
+    std::vector<std::string> menus[6];          // entries of each cab's file menu
+    int current[6] = {-1, -1, -1, -1, -1, -1};  // current entry of each menu
+    int latencyMenuEntry = -1;                  // -1: no latency menu shown (band of the value)
+    std::string folders[6];                     // last pushed folders
+    std::int32_t indices[6] = {0, 0, 0, 0, 0, 0};
+
+    void setParameter(int index, float value) override { calls.push_back("setParameter " + num(index) + " " + num(value)); }
+
+    int updateLatencyMenu(float value) override
+    {
+        calls.push_back("updateLatencyMenu " + num(value));
+        if (latencyMenuEntry >= 0)
+            return latencyMenuEntry;
+        return value < 0.25f ? 0 : value < 0.5f ? 1 : value < 0.75f ? 2 : 3;
+    }
+    void clearCabFile(int tag) override
+    {
+        calls.push_back("clearCabFile " + num(tag));
+        if (tag >= 50 && tag < 56) {
+            menus[tag - 50].clear();
+            current[tag - 50] = -1;
+        }
+    }
+    void selectCabFile(const char* name, int tag, std::int32_t& index) override
+    {
+        calls.push_back("selectCabFile " + std::string(name) + " " + num(tag));
+        index = -1;
+        if (tag < 50 || tag >= 56)
+            return;
+        auto& menu = menus[tag - 50];
+        for (size_t i = 0; i < menu.size(); ++i) {
+            if (menu[i] == name) {
+                index = static_cast<std::int32_t>(i);
+                current[tag - 50] = index;
+                return;
+            }
+        }
+    }
+    void setCabFolders(const char* const f[6]) override
+    {
+        calls.push_back("setCabFolders");
+        for (int i = 0; i < 6; ++i) {
+            if (std::strlen(f[i]) >= 3)
+                folders[i] = f[i];
+        }
+    }
+    void setCabFileIndices(const std::int32_t idx[6]) override
+    {
+        calls.push_back("setCabFileIndices");
+        std::memcpy(indices, idx, sizeof indices);
+    }
+    void getCabFileSelection(int cab, std::int32_t& index, char* name) override
+    {
+        calls.push_back("getCabFileSelection " + num(cab));
+        if (current[cab] < 0)
+            return;
+        copyName(name, menus[cab][static_cast<size_t>(current[cab])]);
+        index = current[cab];
+    }
+    void stepCabFileNext(int cab, std::int32_t& index, char* name) override { step(cab, index, name, +1); }
+    void stepCabFilePrevious(int cab, std::int32_t& index, char* name) override { step(cab, index, name, -1); }
+    void listFolder(int tag, const char* folder) override
+    {
+        calls.push_back("listFolder " + num(tag) + " " + folder);
+        if (tag < 50 || tag >= 56)
+            return;
+        auto& menu = menus[tag - 50];
+        menu.clear();
+        for (const auto& entry : platform::listDirectory((std::string(folder) + "*.wav").c_str()))
+            menu.push_back(entry.name);
+        current[tag - 50] = menu.empty() ? -1 : 0;
+    }
+
+    bool called(const std::string& prefix) const
+    {
+        for (const auto& c : calls) {
+            if (c.rfind(prefix, 0) == 0)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    static std::string num(double v)
+    {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%g", v);
+        return buf;
+    }
+    static void copyName(char* name, const std::string& text)
+    {
+        std::snprintf(name, 64, "%s", text.c_str());
+    }
+    void step(int cab, std::int32_t& index, char* name, int dir)
+    {
+        calls.push_back(std::string(dir > 0 ? "stepCabFileNext " : "stepCabFilePrevious ") + num(cab));
+        const int count = static_cast<int>(menus[cab].size());
+        int next = current[cab] + dir;
+        if (dir > 0 && next >= count)
+            next = 0;
+        if (dir < 0 && next < 0)
+            next = count - 1;
+        if (next >= 0 && next < count) {
+            current[cab] = next;
+            copyName(name, menus[cab][static_cast<size_t>(next)]);
+        }
+        index = next;
+    }
+};
+
+} // namespace orvex::testing
