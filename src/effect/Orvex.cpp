@@ -67,6 +67,17 @@ int firstIndexOf(ParamKind kind)
     }
 }
 
+// Truncation toward zero for display numbers; values a careless host wrote far outside 0..1
+// are held inside the integer range (they then print as "Huge!") instead of overflowing.
+vst::Int32 truncated(double v)
+{
+    if (!(v > -2e9))
+        return v != v ? 0 : -2000000000;
+    if (v > 2e9)
+        return 2000000000;
+    return static_cast<vst::Int32>(v);
+}
+
 int latencyBand(float v)
 {
     return v < 0.25f ? 0 : v < 0.5f ? 1 : v < 0.75f ? 2 : 3;
@@ -187,10 +198,10 @@ void Orvex::getParameterDisplay(vst::Int32 index, char* text)
     case ParamKind::Pan:
         std::strcpy(buf, "<C>");
         if (v < 0.5f) {
-            hoststr::int2string(static_cast<vst::Int32>(100.0f - 200.0f * v), buf, 8);
+            hoststr::int2string(truncated(100.0f - 200.0f * v), buf, 8);
             std::strcat(buf, " %L");
         } else if (v > 0.5f) {
-            hoststr::int2string(static_cast<vst::Int32>(200.0f * v - 100.0f), buf, 8);
+            hoststr::int2string(truncated(200.0f * v - 100.0f), buf, 8);
             std::strcat(buf, " %R");
         }
         writeDisplay(text, buf);
@@ -198,7 +209,7 @@ void Orvex::getParameterDisplay(vst::Int32 index, char* text)
     case ParamKind::FreqHp:
         std::strcpy(buf, "OFF");
         if (v > 0.0f) {
-            hoststr::int2string(static_cast<vst::Int32>(hpFrequency(info.cab)), buf, 8);
+            hoststr::int2string(truncated(hpFrequency(info.cab)), buf, 8);
             std::strcat(buf, " Hz");
         }
         writeDisplay(text, buf);
@@ -301,9 +312,12 @@ void Orvex::deriveParameter(int index, float v)
 void Orvex::setParameter(vst::Int32 index, float value)
 {
     const ParamInfo info = paramInfo(index);
-    // A NaN from a careless host would poison the smoothed values for good; it reads as 0.
-    if (std::isnan(value) && info.kind != ParamKind::None)
-        value = 0.0f;
+    // Host values are normalised. One outside 0..1 (or NaN) from a careless host would turn
+    // into an unbounded gain or poison the smoothed values for good, so a stored parameter
+    // is held to 0..1 (NaN reads as 0). Actions and requests keep their value: file menus
+    // and requests carry entry and cab numbers.
+    if (isStored(index))
+        value = std::isnan(value) ? 0.0f : std::min(1.0f, std::max(0.0f, value));
 
     if (info.kind != ParamKind::Latency) {
         storeValue(index, value);

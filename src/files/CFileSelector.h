@@ -31,6 +31,9 @@ public:
     // the choice rather than cutting a name that would then point at another file.
     bool getFileName(char* buffer, std::size_t size) const;
 
+    // The effect link it was built with (null: the system's dialog serves every request).
+    AudioEffectX* getEffect() const { return effect; }
+
 private:
     AudioEffectX* effect;               // the effect link; always absent in this system
     vst::VstFileSelect* vstFileSelect;  // the request being served, owned by the caller

@@ -64,10 +64,18 @@ TEST(Derivation, SlotFieldsFollowTheirParameters)
     EXPECT_EQ(c.delayLength.load(), 110);
     fx->setParameter(kDelay, 0.003f);
     EXPECT_EQ(c.delayLength.load(), 0);
-    fx->setParameter(kDelay, 7.0f); // a careless host never reaches past the delay line
+    // Values outside 0..1 from a careless host are held to the range: no delay past the
+    // line, no unbounded gain.
+    fx->setParameter(kDelay, 7.0f);
     EXPECT_EQ(c.delayLength.load(), 220);
+    EXPECT_EQ(fx->getParameter(kDelay), 1.0f);
     fx->setParameter(kDelay, -1.0f);
     EXPECT_EQ(c.delayLength.load(), 0);
+    fx->setParameter(kVolume, 1e30f);
+    EXPECT_EQ(c.volume.load(), 1.0f);
+    fx->setParameter(kPan, -std::numeric_limits<float>::infinity());
+    EXPECT_EQ(c.panLeft.load(), 1.0f);
+    EXPECT_EQ(c.panRight.load(), 0.0f);
 
     fx->setParameter(kChannel, 0.5f);
     EXPECT_EQ(c.leftInput.load(), 0);
