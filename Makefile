@@ -15,13 +15,8 @@ all: linux
 deps:
 	@scripts/install-deps.sh
 
-build/win32/deps/.done: scripts/mingw-deps.sh
-	@scripts/mingw-deps.sh i686-w64-mingw32 build/win32/deps && touch $@
-
-build/win64/deps/.done: scripts/mingw-deps.sh
-	@scripts/mingw-deps.sh x86_64-w64-mingw32 build/win64/deps && touch $@
-
-mingw-deps: deps build/win32/deps/.done build/win64/deps/.done
+# The Windows presets build static libpng and zlib for their target while configuring.
+mingw-deps: deps
 
 linux: deps
 	@cmake --preset linux >/dev/null

@@ -55,16 +55,5 @@ endif()
 set(THREADS_PREFER_PTHREAD_FLAG ON)
 find_package(Threads REQUIRED)
 
-# PNG and zlib: Debian's packages natively; for mingw the static builds that
-# scripts/mingw-deps.sh installs under the build folder.
-if(WIN32)
-    set(ORVEX_MINGW_DEPS ${CMAKE_BINARY_DIR}/deps CACHE PATH "static libpng/zlib for this target")
-    add_library(orvex_png INTERFACE)
-    target_include_directories(orvex_png INTERFACE ${ORVEX_MINGW_DEPS}/include)
-    target_link_libraries(orvex_png INTERFACE ${ORVEX_MINGW_DEPS}/lib/libpng16.a
-                          ${ORVEX_MINGW_DEPS}/lib/libz.a)
-else()
-    find_package(PNG REQUIRED)
-    add_library(orvex_png INTERFACE)
-    target_link_libraries(orvex_png INTERFACE PNG::PNG)
-endif()
+# PNG and zlib: Debian's packages natively; static builds for mingw (see MingwDeps.cmake).
+include(MingwDeps)

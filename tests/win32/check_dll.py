@@ -1,0 +1,170 @@
+#!/usr/bin/env python3
+"""Static checks of a 32-bit Windows VST 2.4 plug-in DLL, read from `objdump -p`.
+
+    check_dll.py --objdump i686-w64-mingw32-objdump CHECK DLL
+
+CHECK is one of:
+  exports  VSTPluginMain and main are both exported and name the same code (older hosts look
+           for main, newer ones for VSTPluginMain; both must reach the one entry point)
+  imports  every imported DLL is a system DLL, and nothing is delay-loaded: a runtime or
+           library DLL (libgcc, libstdc++, libwinpthread, zlib, libpng) would have to be
+           shipped beside the plug-in, and hosts load plug-ins without it
+  machine  the file is a 32-bit (i386, PE32) DLL
+
+Exit status: 0 when the check holds, 1 when it does not (a line starting with "FAIL:"
+says why), 2 when the file cannot be read at all.
+"""
+
+import argparse
+import os
+import re
+import subprocess
+import sys
+
+# System DLLs that every Windows version the plug-in runs on provides. Compared without case.
+SYSTEM_DLLS = {
+    "kernel32.dll", "user32.dll", "gdi32.dll", "comdlg32.dll", "ole32.dll", "oleaut32.dll",
+    "shell32.dll", "shlwapi.dll", "advapi32.dll", "msvcrt.dll", "ucrtbase.dll", "msimg32.dll",
+    "comctl32.dll", "uxtheme.dll", "winmm.dll", "version.dll", "imm32.dll", "ws2_32.dll",
+}
+SYSTEM_PREFIXES = ("api-ms-win-",)
+
+# Libraries of the toolchain or of our dependencies that must be linked in statically; named
+# separately so that the failure says what went wrong.
+STATIC_ONLY = ("libgcc", "libstdc++", "libwinpthread", "zlib", "libz", "libpng")
+
+
+class CheckFailed(Exception):
+    pass
+
+
+def fatal(message):
+    print(f"ERROR: {message}", file=sys.stderr)
+    sys.exit(2)
+
+
+def objdump_headers(objdump, dll, check):
+    if not os.path.isfile(dll):
+        fatal(f"{dll} does not exist")
+    try:
+        result = subprocess.run([objdump, "-p", dll], capture_output=True, text=True)
+    except OSError as error:
+        fatal(f"cannot run {objdump}: {error}")
+    if result.returncode != 0:
+        # The 32-bit objdump knows no other machine's PE format: for the machine check that
+        # is the answer, for the others the file cannot be examined at all.
+        if check == "machine" and "file format not recognized" in result.stderr:
+            raise CheckFailed(f"machine: {objdump} does not recognise the file as a 32-bit PE")
+        fatal(f"{objdump} cannot read {dll}: {result.stderr.strip()}")
+    return result.stdout
+
+
+def exports(text):
+    """Returns {name: rva} for the exports that name code in this DLL."""
+    rva_of_index = {}
+    names = {}
+    section = None
+    for line in text.splitlines():
+        if line.startswith("Export Address Table --"):
+            section = "addresses"
+            continue
+        if line.startswith("[Ordinal/Name Pointer] Table"):
+            section = "names"
+            continue
+        if not line.strip():
+            section = None
+            continue
+        if section == "addresses":
+            # "[   0] +base[   1] 14b0 Export RVA" (a forwarder says "Forwarder RVA")
+            m = re.match(r"\s*\[\s*(\d+)\]\s+\+base\[\s*\d+\]\s+([0-9a-fA-F]+)\s+(\w+) RVA", line)
+            if m:
+                rva_of_index[int(m.group(1))] = (int(m.group(2), 16), m.group(3))
+        elif section == "names":
+            # "[   0] VSTPluginMain": the bracket is the name's index into the address table
+            m = re.match(r"\s*\[\s*(\d+)\]\s+(?:\+base\[\s*\d+\]\s+)?(?:[0-9a-fA-F]+\s+)?(\S+)\s*$", line)
+            if m:
+                names[m.group(2)] = int(m.group(1))
+    result = {}
+    for name, index in names.items():
+        if index in rva_of_index:
+            rva, kind = rva_of_index[index]
+            result[name] = (rva, kind)
+    return result
+
+
+def check_exports(text):
+    table = exports(text)
+    print("exports: " + ", ".join(f"{n}@{rva:#x}" for n, (rva, _) in sorted(table.items())))
+    for name in ("VSTPluginMain", "main"):
+        if name not in table:
+            raise CheckFailed(f"exports: {name} is not exported")
+        rva, kind = table[name]
+        if kind != "Export" or rva == 0:
+            raise CheckFailed(f"exports: {name} does not name code in this DLL ({kind} RVA {rva:#x})")
+    if table["VSTPluginMain"][0] != table["main"][0]:
+        raise CheckFailed(f"exports: main ({table['main'][0]:#x}) and VSTPluginMain "
+                          f"({table['VSTPluginMain'][0]:#x}) are different addresses")
+
+
+def imported_dlls(text):
+    return [m.group(1) for m in re.finditer(r"^\s*DLL Name:\s*(\S+)", text, re.MULTILINE)]
+
+
+def data_directory_size(text, number):
+    m = re.search(rf"^Entry {number:x} ([0-9a-fA-F]+) ([0-9a-fA-F]+) ", text, re.MULTILINE)
+    return int(m.group(2), 16) if m else 0
+
+
+def check_imports(text):
+    dlls = imported_dlls(text)
+    print("imports: " + ", ".join(dlls))
+    if not dlls:
+        raise CheckFailed("imports: no import table found (not a linked DLL?)")
+    for dll in dlls:
+        low = dll.lower()
+        if low.startswith(STATIC_ONLY):
+            raise CheckFailed(f"imports: {dll} must be linked statically, not imported")
+        if low not in SYSTEM_DLLS and not low.startswith(SYSTEM_PREFIXES):
+            raise CheckFailed(f"imports: {dll} is not a system DLL")
+    # Delay-loaded DLLs are not listed above but would be required all the same.
+    if data_directory_size(text, 0xD) != 0:
+        raise CheckFailed("imports: the DLL has a delay-import table")
+
+
+def check_machine(text):
+    fmt = re.search(r"file format (\S+)", text)
+    magic = re.search(r"^Magic\s+([0-9a-fA-F]+)", text, re.MULTILINE)
+    characteristics = re.search(r"^Characteristics [^\n]*\n((?:\t[^\n]*\n)*)", text, re.MULTILINE)
+    fmt = fmt.group(1) if fmt else "unknown"
+    magic = magic.group(1).lower() if magic else "unknown"
+    flags = characteristics.group(1).split("\n") if characteristics else []
+    flags = [f.strip() for f in flags if f.strip()]
+    print(f"machine: format {fmt}, optional header magic {magic}, characteristics {', '.join(flags)}")
+    if fmt != "pei-i386":
+        raise CheckFailed(f"machine: file format is {fmt}, not pei-i386")
+    if magic != "010b":
+        raise CheckFailed(f"machine: optional header magic is {magic}, not 010b (PE32)")
+    if "DLL" not in flags:
+        raise CheckFailed("machine: the file is not marked as a DLL")
+
+
+CHECKS = {"exports": check_exports, "imports": check_imports, "machine": check_machine}
+
+
+def main():
+    parser = argparse.ArgumentParser(description="Static checks of the 32-bit plug-in DLL")
+    parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
+    parser.add_argument("check", choices=sorted(CHECKS))
+    parser.add_argument("dll")
+    args = parser.parse_args()
+    try:
+        CHECKS[args.check](objdump_headers(args.objdump, args.dll, args.check))
+    except CheckFailed as failure:
+        print(f"FAIL: {failure}")
+        return 1
+    print(f"OK: {args.check}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
