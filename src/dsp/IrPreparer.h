@@ -1,0 +1,62 @@
+// Turns an IR file into the normalised packed spectrum that a cabinet slot convolves with.
+//
+// Owns the two preparation transforms (2048 and 4096) and the IR work area, all allocated
+// in the constructor for the largest FFT size, so they are never shared with the audio
+// path's engines. prepare() reads a file and allocates: it is not real-time, and one
+// IrPreparer must not run two prepare() calls at once (the effect serialises loads).
+#pragma once
+
+#include "dsp/RealFft.h"
+
+#include <vector>
+
+namespace dsp {
+
+class IrPreparer {
+public:
+    static constexpr int kMaxFftSize = 4096;
+    // Leading samples of this magnitude or less are dropped: they only delay the IR.
+    static constexpr double kSilence = 1e-10;
+    // Keeps the normalisation's divisions finite for silent bins and silent IRs.
+    static constexpr double kEpsilon = 1e-40;
+
+    IrPreparer();
+    IrPreparer(const IrPreparer&) = delete;
+    IrPreparer& operator=(const IrPreparer&) = delete;
+
+    // Reads the WAV file at `path`, keeps its first channel from the first sample above
+    // kSilence on, at most fftSize/2 samples, resamples it from the file's rate to
+    // hostRate when they differ, transforms it with length fftSize and writes the
+    // normalised spectrum (fftSize doubles, packed layout) to spectrumOut. Returns whether
+    // the file was accepted: a file that is not gives an all-zero spectrum and false. An
+    // accepted file that leaves nothing to play (near-silence only; fewer than two samples,
+    // or a rate pair giving fewer than two or more than kMaxResampledLength, when it needs
+    // resampling) also gives an all-zero spectrum, with true. An fftSize other than 2048
+    // or 4096 answers false and writes nothing, since the size of spectrumOut is unknown.
+    bool prepare(const char* path, float hostRate, int fftSize, double* spectrumOut);
+
+    // Number of IR samples the last prepare() transformed (0 when it left silence).
+    int irLength() const { return irLength_; }
+    // Largest bin magnitude of the last prepared IR before normalisation.
+    double peak() const { return peak_; }
+
+    // Divides the packed spectrum `input` (fftSize = 2H values) by its largest bin
+    // magnitude into `output`, so that the loudest frequency gets gain 1; an all-zero
+    // spectrum stays zero. `magnitude` and `ratio` are work arrays of fftSize doubles.
+    // Returns the largest magnitude found.
+    static double normaliseSpectrum(const double* input, double* output, int fftSize, double* magnitude,
+                                    double* ratio);
+
+private:
+    RealFft fft2048_;                  // preparation transform for N = 2048
+    RealFft fft4096_;                  // preparation transform for N = 4096
+    std::vector<double> irBuffer_;     // time samples of the IR being prepared, zero padded
+    std::vector<double> irSpectrum_;   // forward transform of irBuffer_
+    std::vector<double> normalised_;   // irSpectrum_ divided by its peak magnitude
+    std::vector<double> magnitude_;    // per-bin magnitudes (work area of normaliseSpectrum)
+    std::vector<double> ratio_;        // per-bin imaginary/real ratios (same)
+    double peak_ = 0.0;                // largest bin magnitude of the last IR
+    int irLength_ = 0;                 // samples kept by the last prepare()
+};
+
+} // namespace dsp

@@ -1,0 +1,260 @@
+#include "files/WavReader.h"
+
+#include <cassert>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace files {
+
+namespace {
+
+constexpr int kHeaderBytes = 36;         // RIFF header plus the 16-byte format body
+constexpr int kExtensibleTag = 0xFFFE;   // WAVE_FORMAT_EXTENSIBLE
+constexpr int kExtensionBytes = 24;      // cbSize .. first bytes of the sub-format GUID
+constexpr int kSubFormatOffset = 8;      // sub-format GUID within that extension
+
+std::uint32_t u16(const unsigned char* p)
+{
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8);
+}
+
+std::uint32_t u32(const unsigned char* p)
+{
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::int32_t s32(const unsigned char* p)
+{
+    const std::uint32_t u = u32(p);
+    return u >= 0x80000000u ? static_cast<std::int32_t>(static_cast<std::int64_t>(u) - 0x100000000LL)
+                            : static_cast<std::int32_t>(u);
+}
+
+int s16(const unsigned char* p)
+{
+    const int u = static_cast<int>(u16(p));
+    return u >= 0x8000 ? u - 0x10000 : u;
+}
+
+// Closes the file on every way out of load().
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// How the samples of the data chunk are laid out.
+enum class Encoding { U8, S16, S24, S32, F32 };
+
+bool decode(const unsigned char* bytes, int count, Encoding enc, double* out)
+{
+    switch (enc) {
+    case Encoding::U8:
+        for (int i = 0; i < count; ++i)
+            out[i] = (static_cast<int>(bytes[i]) - 128) * 0.0078125;
+        break;
+    case Encoding::S16:
+        for (int i = 0; i < count; ++i)
+            out[i] = s16(bytes + 2 * i) * 0.000030517578125;
+        break;
+    case Encoding::S24:
+        for (int i = 0; i < count; ++i) {
+            const unsigned char* p = bytes + 3 * i;
+            int v = static_cast<int>(p[0]) | (static_cast<int>(p[1]) << 8) | (static_cast<int>(p[2]) << 16);
+            if (v & 0x800000)
+                v -= 0x1000000;
+            out[i] = v * 1.1920928955078125e-07;
+        }
+        break;
+    case Encoding::S32:
+        for (int i = 0; i < count; ++i)
+            out[i] = s32(bytes + 4 * i) / 2147483648.0;
+        break;
+    case Encoding::F32:
+        for (int i = 0; i < count; ++i) {
+            const std::uint32_t bits = u32(bytes + 4 * i);
+            float f;
+            std::memcpy(&f, &bits, sizeof f);
+            // Infinities and NaNs would poison the whole spectrum and then the host's
+            // output; such a file is damaged and is refused.
+            if (!std::isfinite(f))
+                return false;
+            out[i] = static_cast<double>(f);
+        }
+        break;
+    }
+    return true;
+}
+
+} // namespace
+
+void WavReader::load(const char* path, int& loadOk)
+{
+    samples.reset();
+    readPosition = 0;
+    sampleCount = 0;
+
+    auto refuse = [&]() { loadOk = 0; };
+
+    if (path == nullptr) {
+        refuse();
+        return;
+    }
+    FilePtr file(std::fopen(path, "rb"));
+    if (!file) {
+        refuse();
+        return;
+    }
+
+    // Every skip below is checked against the real length: seeking past the end of a file
+    // succeeds in C, so a corrupt size would otherwise go unnoticed.
+    if (std::fseek(file.get(), 0, SEEK_END) != 0) {
+        refuse();
+        return;
+    }
+    const long endPos = std::ftell(file.get());
+    if (endPos < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
+        refuse();
+        return;
+    }
+    const std::int64_t fileSize = endPos;
+
+    unsigned char header[kHeaderBytes];
+    if (std::fread(header, 1, kHeaderBytes, file.get()) != static_cast<size_t>(kHeaderBytes)) {
+        refuse();
+        return;
+    }
+    if (std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0 ||
+        std::memcmp(header + 12, "fmt", 3) != 0) {
+        refuse();
+        return;
+    }
+    const std::uint32_t fmtSize = u32(header + 16);
+    const int formatTag = static_cast<int>(u16(header + 20));
+    const int fileChannels = s16(header + 22);
+    const std::int32_t fileRate = s32(header + 24);
+    const int bits = s16(header + 34);
+    if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
+        refuse();
+        return;
+    }
+    // Later stages divide by the channel count and by the rate.
+    if (fileChannels <= 0 || fileRate <= 0) {
+        refuse();
+        return;
+    }
+
+    // The rest of the format chunk; a body shorter than 16 bytes is read as 16. An odd
+    // chunk size is followed by a pad byte, as for every RIFF chunk.
+    std::int64_t pos = kHeaderBytes;
+    std::int64_t rest = fmtSize > 16 ? static_cast<std::int64_t>(fmtSize) - 16 : 0;
+    if (fmtSize & 1u)
+        ++rest;
+
+    Encoding enc = Encoding::U8;
+    if (bits == 8) {
+        enc = Encoding::U8;
+    } else if (bits == 16) {
+        enc = Encoding::S16;
+    } else if (bits == 24) {
+        enc = Encoding::S24;
+    } else {
+        int tag = formatTag;
+        if (formatTag == kExtensibleTag) {
+            // The real format is named by the first two bytes of the sub-format GUID.
+            if (fmtSize < 16u + kExtensionBytes) {
+                refuse();
+                return;
+            }
+            unsigned char ext[kExtensionBytes];
+            if (std::fread(ext, 1, kExtensionBytes, file.get()) != static_cast<size_t>(kExtensionBytes)) {
+                refuse();
+                return;
+            }
+            pos += kExtensionBytes;
+            rest -= kExtensionBytes;
+            tag = static_cast<int>(u16(ext + kSubFormatOffset));
+        }
+        if (tag == 1) {
+            enc = Encoding::S32;
+        } else if (tag == 3) {
+            enc = Encoding::F32;
+        } else {
+            refuse();
+            return;
+        }
+    }
+    if (pos + rest > fileSize || std::fseek(file.get(), static_cast<long>(rest), SEEK_CUR) != 0) {
+        refuse();
+        return;
+    }
+    pos += rest;
+
+    // Walk the chunks up to "data".
+    std::int32_t dataSize = 0;
+    for (;;) {
+        unsigned char chunk[8];
+        if (pos + 8 > fileSize || std::fread(chunk, 1, 8, file.get()) != 8u) {
+            refuse();
+            return;
+        }
+        pos += 8;
+        if (std::memcmp(chunk, "data", 4) == 0) {
+            dataSize = s32(chunk + 4);
+            break;
+        }
+        const std::uint32_t size = u32(chunk + 4);
+        const std::int64_t skip = static_cast<std::int64_t>(size) + (size & 1u);
+        if (pos + skip > fileSize || std::fseek(file.get(), static_cast<long>(skip), SEEK_CUR) != 0) {
+            refuse();
+            return;
+        }
+        pos += skip;
+    }
+    if (dataSize < 0 || dataSize > kMaxDataBytes) {
+        refuse();
+        return;
+    }
+
+    // A data chunk that claims more than the file holds yields the whole samples present.
+    const int bytesPerSample = bits / 8;
+    std::int64_t wanted = dataSize;
+    if (wanted > fileSize - pos)
+        wanted = fileSize - pos;
+    const int wantedCount = static_cast<int>(wanted / bytesPerSample);
+    const size_t wantedBytes = static_cast<size_t>(wantedCount) * static_cast<size_t>(bytesPerSample);
+
+    std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[wantedBytes + 1]);
+    if (!bytes) {
+        refuse();
+        return;
+    }
+    const size_t got = wantedBytes == 0 ? 0 : std::fread(bytes.get(), 1, wantedBytes, file.get());
+    const int count = static_cast<int>(got / static_cast<size_t>(bytesPerSample));
+
+    std::unique_ptr<double[]> decoded(new (std::nothrow) double[static_cast<size_t>(count) + 1]);
+    if (!decoded || !decode(bytes.get(), count, enc, decoded.get())) {
+        refuse();
+        return;
+    }
+
+    samples = std::move(decoded);
+    sampleCount = count;
+    readPosition = 0;
+    sampleRate = static_cast<double>(fileRate);
+    bitsPerSample = bits;
+    channels = fileChannels;
+}
+
+double WavReader::readNext()
+{
+    const bool ready = samples && sampleCount > 0 && readPosition >= 0 && readPosition < sampleCount;
+    assert(ready && "WavReader::readNext before a load or past the end");
+    if (!ready)
+        return 0.0;
+    return samples[static_cast<size_t>(readPosition++)];
+}
+
+} // namespace files

@@ -1,0 +1,46 @@
+// Reads one RIFF/WAVE impulse-response file into memory as interleaved doubles.
+//
+// Accepted: integer PCM of 8, 16, 24 or 32 bits and 32-bit IEEE float (also through the
+// extensible format tag), any channel count above zero, any sample rate above zero. The
+// format chunk must follow "WAVE" directly; chunks between it and "data" are skipped.
+// Integer depths map full scale to [-1, 1); nothing is normalised, dithered or clipped.
+//
+// Not real-time: load() opens a file and allocates. A reader is used by one thread, loaded
+// once, read through with readNext() and discarded. Nothing is ever printed.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace files {
+
+class WavReader {
+public:
+    // Largest data chunk that is accepted. An IR is a few thousand samples, so this leaves
+    // ample room for long or high-rate files while a corrupt size cannot exhaust memory.
+    static constexpr std::int32_t kMaxDataBytes = 64 * 1024 * 1024;
+
+    WavReader() = default;
+    WavReader(const WavReader&) = delete;
+    WavReader& operator=(const WavReader&) = delete;
+
+    // Reads the file at `path` (a zero-terminated narrow path). Sets loadOk to 0 when the
+    // file is not accepted and leaves it untouched (the caller sets it to 1) on success.
+    // On failure samples stays absent and sampleCount 0; sampleRate, bitsPerSample and
+    // channels are then not meaningful.
+    void load(const char* path, int& loadOk);
+
+    // The next interleaved value. Pulling before a successful load or past sampleCount is
+    // a caller error: it is caught by an assertion in checked builds and otherwise answers
+    // 0.0 without moving, since ending the process would take the host down with it.
+    double readNext();
+
+    double sampleRate = 0.0;           // Hz, from the format chunk
+    int bitsPerSample = 0;             // 8, 16, 24 or 32
+    int channels = 0;                  // channel count from the format chunk, above zero
+    std::unique_ptr<double[]> samples; // sampleCount interleaved values; null until loaded
+    int readPosition = 0;              // index of the value readNext() returns next
+    int sampleCount = 0;               // decoded values over all channels (not frames)
+};
+
+} // namespace files
