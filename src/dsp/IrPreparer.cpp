@@ -61,6 +61,14 @@ bool IrPreparer::prepare(const char* path, float hostRate, int fftSize, double* 
         irLength_ = c;
     }
 
+    if (irLength_ == 0) {
+        // Nothing to play: the transform and the normalisation of silence are silence, so
+        // a missing or refused file (a restore names several) costs no transform.
+        peak_ = 0.0;
+        std::fill(spectrumOut, spectrumOut + n, 0.0);
+        return accepted;
+    }
+
     RealFft& fft = n == 2048 ? fft2048_ : fft4096_;
     fft.forward(ir, irSpectrum_.data());
     peak_ = normaliseSpectrum(irSpectrum_.data(), normalised_.data(), n, magnitude_.data(), ratio_.data());
