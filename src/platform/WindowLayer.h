@@ -1,0 +1,70 @@
+// The run-time selectable half of the platform layer (windows, input, cursors, popups,
+// dialogs, ticks): one abstract class, one implementation per backend. Private to
+// src/platform; callers use the functions of Platform.h.
+#pragma once
+
+#include "platform/Platform.h"
+
+namespace platform {
+
+class WindowLayer;
+
+// Every window remembers the layer that made it, so it is always handled by that layer even
+// if the selected backend changes while it is open.
+struct Window {
+    explicit Window(WindowLayer* owner) : layer(owner) {}
+    virtual ~Window() = default;
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    WindowLayer* layer; // the layer that made this window
+};
+
+class WindowLayer {
+public:
+    virtual ~WindowLayer() = default;
+
+    virtual Window* createWindow(NativeHandle parent, std::int32_t width, std::int32_t height,
+                                 WindowListener* listener) = 0;
+    virtual void destroyWindow(Window* window) = 0;
+    virtual NativeHandle getNativeHandle(const Window* window) = 0;
+    virtual void setWindowSize(Window* window, std::int32_t width, std::int32_t height) = 0;
+    virtual Rect getWindowSize(const Window* window) = 0;
+    virtual Point getWindowScreenOrigin(const Window* window) = 0;
+    virtual void invalidateWindow(Window* window, const Rect& area) = 0;
+    virtual void presentPixels(Window* window, const Rect& area, const std::uint32_t* pixels, std::int32_t width,
+                               std::int32_t height, std::int32_t stride) = 0;
+    virtual bool registerDropTarget(Window* window, void* dropTarget) = 0;
+    virtual bool revokeDropTarget(Window* window) = 0;
+
+    virtual NativeHandle getParentHandle(NativeHandle handle) = 0;
+    virtual Rect getHandleRectInParent(NativeHandle handle) = 0;
+    virtual bool setHandleSize(NativeHandle handle, std::int32_t width, std::int32_t height) = 0;
+    virtual void getHandleClassName(NativeHandle handle, char* buffer, std::size_t size) = 0;
+    virtual bool handleHasCaption(NativeHandle handle) = 0;
+    virtual std::int32_t getDialogFrameHeight() = 0;
+
+    virtual std::int32_t getMouseButtons() = 0;
+    virtual Point getCursorPosition() = 0;
+    virtual CursorId getSystemCursor(CursorShape shape) = 0;
+    virtual CursorId getCurrentCursor() = 0;
+    virtual void setCurrentCursor(CursorId cursor) = 0;
+
+    virtual std::uint32_t getTicks() = 0;
+    virtual void sleepMs(std::uint32_t ms) = 0;
+
+    virtual std::int32_t showPopupMenu(Window* owner, const Point& screenPos, const std::vector<MenuItem>& items,
+                                       bool trackRight) = 0;
+    virtual bool showOpenFileDialog(OpenFileRequest& request) = 0;
+    virtual NativeHandle getForegroundRootOwner() = 0;
+    virtual bool enableWindow(NativeHandle handle, bool enable) = 0;
+    virtual bool initializeOle() = 0;
+    virtual void uninitializeOle() = 0;
+};
+
+// The layers that exist in this build. nativeLayer() is the headless one where the system has
+// no window layer of ours (Linux for now).
+WindowLayer& headlessLayer();
+WindowLayer& nativeLayer();
+
+} // namespace platform

@@ -1,0 +1,106 @@
+// The operating system's half of the platform layer on POSIX systems, apart from text:
+// the window layer (only the headless one exists here for now), resources (the in-process
+// table only), directory listing and thread identity.
+#include "platform/Platform.h"
+#include "platform/WindowLayer.h"
+
+#include <atomic>
+#include <cctype>
+#include <dirent.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// A generated resource table may define this to register its pictures on first use. It
+// must be linked as an object of the final program (an archive member would never be pulled
+// in by a weak reference); a table that registers from a static initialiser works too.
+extern "C" void orvex_register_resources() __attribute__((weak));
+
+namespace platform {
+
+WindowLayer& nativeLayer() { return headlessLayer(); }
+
+ResourceBytes findModuleResource(const char* type, std::int32_t id)
+{
+    static std::atomic<bool> builtinsAsked{false};
+    if (!builtinsAsked.exchange(true) && orvex_register_resources != nullptr) {
+        orvex_register_resources();
+        return findResource(type, id);
+    }
+    return {};
+}
+
+namespace {
+
+// '*' any run, '?' any one character; letter case not distinguished (as the Windows search).
+bool wildcardMatch(const char* mask, const char* name)
+{
+    const char* star = nullptr; // last '*' seen in mask
+    const char* resume = nullptr; // name position to retry from after that '*'
+    while (*name != '\0') {
+        if (*mask == '*') {
+            star = mask++;
+            resume = name;
+        } else if (*mask == '?' || std::tolower(static_cast<unsigned char>(*mask))
+                                       == std::tolower(static_cast<unsigned char>(*name))) {
+            ++mask;
+            ++name;
+        } else if (star != nullptr) {
+            mask = star + 1;
+            name = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (*mask == '*')
+        ++mask;
+    return *mask == '\0';
+}
+
+} // namespace
+
+std::vector<DirectoryEntry> listDirectory(const char* pattern)
+{
+    std::vector<DirectoryEntry> result;
+    if (pattern == nullptr || *pattern == '\0')
+        return result;
+    // The product's paths use backslashes as separators; here both count.
+    std::string text(pattern);
+    for (char& c : text)
+        if (c == '\\')
+            c = '/';
+    std::string folder;
+    std::string mask = text;
+    std::size_t cut = text.find_last_of('/');
+    if (cut != std::string::npos) {
+        folder = text.substr(0, cut + 1);
+        mask = text.substr(cut + 1);
+    }
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr)
+        return result;
+    while (dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (std::string(name) == "." || std::string(name) == "..")
+            continue;
+        if (!wildcardMatch(mask.c_str(), name))
+            continue;
+        DirectoryEntry e;
+        e.name = name;
+        struct stat st {};
+        std::string full = (folder.empty() ? std::string("./") : folder) + name;
+        e.isDirectory = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        result.push_back(std::move(e));
+    }
+    ::closedir(dir);
+    return result;
+}
+
+std::uint64_t currentThreadId()
+{
+    static std::atomic<std::uint64_t> next{1};
+    thread_local const std::uint64_t id = next.fetch_add(1);
+    return id;
+}
+
+} // namespace platform

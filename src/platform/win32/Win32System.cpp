@@ -1,0 +1,70 @@
+// The operating system's half of the platform layer on Windows, apart from text and the
+// window layer: the module's resources, directory search and thread identity.
+#include "platform/Platform.h"
+#include "platform/win32/Win32Layer.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace platform {
+
+WindowLayer& nativeLayer()
+{
+    static Win32Layer layer;
+    return layer;
+}
+
+// The module that contains this code: the plug-in DLL (or a test program), not the host.
+HMODULE ownModule()
+{
+    static HMODULE module = [] {
+        HMODULE m = nullptr;
+        if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                reinterpret_cast<LPCSTR>(&ownModule), &m))
+            m = GetModuleHandleA(nullptr);
+        return m;
+    }();
+    return module;
+}
+
+ResourceBytes findModuleResource(const char* type, std::int32_t id)
+{
+    HMODULE module = ownModule();
+    if (id < 0 || id > 0xFFFF)
+        return {}; // integer resource IDs are 16-bit
+    LPCSTR kind = std::strcmp(type, kBitmapResourceType) == 0 ? RT_BITMAP : type;
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), kind);
+    if (found == nullptr)
+        return {};
+    HGLOBAL loaded = LoadResource(module, found);
+    const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+    if (bytes == nullptr)
+        return {};
+    return ResourceBytes{static_cast<const std::uint8_t*>(bytes), SizeofResource(module, found)};
+}
+
+std::vector<DirectoryEntry> listDirectory(const char* pattern)
+{
+    std::vector<DirectoryEntry> result;
+    if (pattern == nullptr || *pattern == '\0')
+        return result;
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(pattern, &data);
+    if (search == INVALID_HANDLE_VALUE)
+        return result;
+    do {
+        if (std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0)
+            continue;
+        DirectoryEntry e;
+        e.name = data.cFileName;
+        e.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        result.push_back(std::move(e));
+    } while (FindNextFileA(search, &data));
+    FindClose(search);
+    return result;
+}
+
+std::uint64_t currentThreadId() { return GetCurrentThreadId(); }
+
+} // namespace platform
