@@ -1,0 +1,114 @@
+#include "ProcessRunner.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::string slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+#ifdef _WIN32
+// Quotes one argument the way the C runtime splits a command line.
+std::string quoted(const std::string& arg)
+{
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos)
+        return arg;
+    std::string text = "\"";
+    std::size_t backslashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        text.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        text += c;
+    }
+    text.append(backslashes * 2, '\\');
+    return text + "\"";
+}
+#endif
+
+} // namespace
+
+ProcessResult ProcessRunner::run(const std::string& program, const std::vector<std::string>& args,
+                                 const std::string& scratch)
+{
+    ProcessResult result;
+    const std::string outPath = scratch + "/stdout.txt";
+    const std::string errPath = scratch + "/stderr.txt";
+#ifdef _WIN32
+    SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE err = CreateFileA(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::string commandLine = quoted(program);
+    for (const std::string& arg : args)
+        commandLine += " " + quoted(arg);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION info = {};
+    if (out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+        CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                       &info)) {
+        WaitForSingleObject(info.hProcess, INFINITE);
+        DWORD code = 0;
+        if (GetExitCodeProcess(info.hProcess, &code))
+            result.exitCode = static_cast<int>(code);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    if (out != INVALID_HANDLE_VALUE)
+        CloseHandle(out);
+    if (err != INVALID_HANDLE_VALUE)
+        CloseHandle(err);
+#else
+    const pid_t child = fork();
+    if (child == 0) {
+        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0)
+            _exit(127);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status))
+        result.exitCode = WEXITSTATUS(status);
+#endif
+    result.out = slurp(outPath);
+    result.err = slurp(errPath);
+#ifdef _WIN32
+    // Text-mode streams end lines with CR LF there; the tests compare lines alone.
+    for (std::string* text : {&result.out, &result.err})
+        text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
+#endif
+    return result;
+}

@@ -1,0 +1,206 @@
+#include "CommandLine.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace cli {
+
+namespace {
+
+bool parseNumber(const std::string& text, double& value)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && errno == 0 && std::isfinite(value);
+}
+
+bool parseInteger(const std::string& text, long long minimum, long long maximum, long long& value)
+{
+    if (text.empty() || text.find_first_not_of("-0123456789") != std::string::npos)
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoll(text.c_str(), &end, 10);
+    return end == text.c_str() + text.size() && errno == 0 && value >= minimum && value <= maximum;
+}
+
+} // namespace
+
+const char* CommandLine::usage()
+{
+    return "usage:\n"
+           "  orvex info PLUGIN [state options]\n"
+           "  orvex render PLUGIN --in IN.wav --out OUT.wav [state options] [--save-chunk FILE]\n"
+           "  orvex help\n"
+           "\n"
+           "PLUGIN is a VST 2 plug-in module (.so on Linux, .dll on Windows).\n"
+           "\n"
+           "info lists the plug-in's identity, flags, parameters (index, name, display, value)\n"
+           "and programs. render processes IN.wav through the plug-in and writes OUT.wav as\n"
+           "32-bit float with one channel per plug-in output and exactly the input's length;\n"
+           "a mono input feeds every plug-in input. It prints peak and RMS per output channel.\n"
+           "\n"
+           "state options (applied in this order: chunks, program, settings):\n"
+           "  --chunk FILE          restore a bank chunk (all programs)\n"
+           "  --preset-chunk FILE   restore a preset chunk (the current program)\n"
+           "  --program N           select program N\n"
+           "  --set NAME=VALUE      set the parameter named NAME (exact, case-sensitive) or\n"
+           "                        numbered NAME to VALUE, from 0 to 1; may be repeated\n"
+           "  --rate HZ             sample rate (default: the input's rate; info: 44100)\n"
+           "  --block N             largest block per process call, 1 to 65536 (default 512)\n"
+           "render only:\n"
+           "  --in FILE             input WAV: 8/16/24/32-bit PCM or 32/64-bit float\n"
+           "  --out FILE            output WAV\n"
+           "  --save-chunk FILE     after rendering, save the plug-in's bank chunk\n"
+           "\n"
+           "exit status: 0 success, 1 usage error, 2 plug-in or file failure\n";
+}
+
+bool CommandLine::parse(const std::vector<std::string>& args, Options& options, std::string& error)
+{
+    options = Options();
+    if (args.empty()) {
+        error = "no command given";
+        return false;
+    }
+    const std::string& command = args[0];
+    if (command == "help" || command == "--help" || command == "-h") {
+        options.command = Options::Command::help;
+        return true;
+    }
+    if (command == "info") {
+        options.command = Options::Command::info;
+    } else if (command == "render") {
+        options.command = Options::Command::render;
+    } else {
+        error = "unknown command '" + command + "'";
+        return false;
+    }
+    const bool render = options.command == Options::Command::render;
+
+    bool seenRate = false;
+    bool seenBlock = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            if (!options.plugin.empty()) {
+                error = "unexpected argument '" + arg + "'";
+                return false;
+            }
+            options.plugin = arg;
+            continue;
+        }
+        // Both "--name VALUE" and "--name=VALUE".
+        std::string value;
+        bool haveValue = false;
+        const std::size_t equals = arg.find('=');
+        if (equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+            arg.resize(equals);
+            haveValue = true;
+        }
+        static const char* const known[] = {"--in", "--out", "--set", "--block", "--rate", "--chunk",
+                                            "--preset-chunk", "--save-chunk", "--program"};
+        bool isKnown = false;
+        for (const char* name : known)
+            isKnown = isKnown || arg == name;
+        if (!isKnown) {
+            error = "unknown option '" + arg + "'";
+            return false;
+        }
+        if (!haveValue) {
+            if (i + 1 >= args.size()) {
+                error = arg + " needs a value";
+                return false;
+            }
+            value = args[++i];
+        }
+        if (!render && (arg == "--in" || arg == "--out" || arg == "--save-chunk")) {
+            error = arg + " belongs to the render command";
+            return false;
+        }
+        auto setOnce = [&](std::string& field) {
+            if (!field.empty()) {
+                error = arg + " given twice";
+                return false;
+            }
+            if (value.empty()) {
+                error = arg + " needs a file name";
+                return false;
+            }
+            field = value;
+            return true;
+        };
+        if (arg == "--in") {
+            if (!setOnce(options.input))
+                return false;
+        } else if (arg == "--out") {
+            if (!setOnce(options.output))
+                return false;
+        } else if (arg == "--chunk") {
+            if (!setOnce(options.bankChunk))
+                return false;
+        } else if (arg == "--preset-chunk") {
+            if (!setOnce(options.presetChunk))
+                return false;
+        } else if (arg == "--save-chunk") {
+            if (!setOnce(options.saveChunk))
+                return false;
+        } else if (arg == "--set") {
+            // The value never holds '=', so the last one separates; a name may contain '='.
+            const std::size_t split = value.rfind('=');
+            double number = 0.0;
+            if (split == std::string::npos || split == 0) {
+                error = "--set expects NAME=VALUE, got '" + value + "'";
+                return false;
+            }
+            if (!parseNumber(value.substr(split + 1), number) || number < 0.0 || number > 1.0) {
+                error = "--set " + value + ": the value must be a number from 0 to 1";
+                return false;
+            }
+            options.settings.push_back({value.substr(0, split), static_cast<float>(number)});
+        } else if (arg == "--block") {
+            long long block = 0;
+            if (seenBlock || !parseInteger(value, 1, kMaxBlockSize, block)) {
+                error = seenBlock ? "--block given twice" : "--block expects a whole number from 1 to 65536";
+                return false;
+            }
+            options.blockSize = static_cast<int>(block);
+            seenBlock = true;
+        } else if (arg == "--rate") {
+            double rate = 0.0;
+            if (seenRate || !parseNumber(value, rate) || rate < 1.0 || rate > 10000000.0) {
+                error = seenRate ? "--rate given twice" : "--rate expects a sample rate in Hz, from 1 to 10000000";
+                return false;
+            }
+            options.sampleRate = rate;
+            seenRate = true;
+        } else if (arg == "--program") {
+            long long program = 0;
+            if (options.program >= 0 || !parseInteger(value, 0, 0x7fffffff, program)) {
+                error = options.program >= 0 ? "--program given twice" : "--program expects a program number from 0";
+                return false;
+            }
+            options.program = static_cast<int>(program);
+        }
+    }
+    if (options.plugin.empty()) {
+        error = "no plug-in given";
+        return false;
+    }
+    if (render && options.input.empty()) {
+        error = "render needs --in IN.wav";
+        return false;
+    }
+    if (render && options.output.empty()) {
+        error = "render needs --out OUT.wav";
+        return false;
+    }
+    return true;
+}
+
+} // namespace cli

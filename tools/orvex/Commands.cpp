@@ -1,0 +1,410 @@
+#include "Commands.h"
+
+#include "PluginHost.h"
+#include "ProgressBar.h"
+#include "SignalMeter.h"
+#include "WavFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <system_error>
+
+namespace cli {
+
+namespace {
+
+constexpr double kInfoSampleRate = 44100.0;
+
+std::string format(const char* pattern, double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof(text), pattern, value);
+    return text;
+}
+
+std::string decibelText(double level)
+{
+    const double db = SignalMeter::toDecibels(level);
+    return std::isinf(db) ? std::string("-inf") : format("%.2f", db);
+}
+
+const char* categoryName(long long category)
+{
+    static const char* const names[] = {"Unknown",     "Effect",   "Synth",           "Analysis",
+                                        "Mastering",   "Spacializer", "RoomFx",       "SurroundFx",
+                                        "Restoration", "OfflineProcess", "Shell",     "Generator"};
+    if (category < 0 || category >= static_cast<long long>(sizeof(names) / sizeof(names[0])))
+        return "?";
+    return names[category];
+}
+
+std::string padded(const std::string& text, std::size_t width)
+{
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+} // namespace
+
+int Commands::run(const Options& options, std::ostream& out, std::ostream& err)
+{
+    switch (options.command) {
+    case Options::Command::info:
+        return info(options, out, err);
+    case Options::Command::render:
+        return render(options, out, err);
+    case Options::Command::help:
+        break;
+    }
+    out << CommandLine::usage();
+    return kExitOk;
+}
+
+std::string Commands::fourCCText(int code)
+{
+    const auto bits = static_cast<unsigned int>(code);
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const unsigned char c = static_cast<unsigned char>((bits >> shift) & 0xff);
+        text += (c >= 0x20 && c < 0x7f) ? static_cast<char>(c) : '.';
+    }
+    return text;
+}
+
+std::string Commands::flagsText(int flags)
+{
+    static const struct {
+        int bit;
+        const char* name;
+    } names[] = {
+        {vst::effFlagsHasEditor, "HasEditor"},
+        {vst::effFlagsHasClip, "HasClip"},
+        {vst::effFlagsHasVu, "HasVu"},
+        {vst::effFlagsCanMono, "CanMono"},
+        {vst::effFlagsCanReplacing, "CanReplacing"},
+        {vst::effFlagsProgramChunks, "ProgramChunks"},
+        {vst::effFlagsIsSynth, "IsSynth"},
+        {vst::effFlagsNoSoundInStop, "NoSoundInStop"},
+        {vst::effFlagsExtIsAsync, "ExtIsAsync"},
+        {vst::effFlagsExtHasBuffer, "ExtHasBuffer"},
+        {vst::effFlagsCanDoubleReplacing, "CanDoubleReplacing"},
+    };
+    char hex[16];
+    std::snprintf(hex, sizeof(hex), "0x%x", static_cast<unsigned int>(flags));
+    std::string text = hex;
+    std::string list;
+    unsigned int rest = static_cast<unsigned int>(flags);
+    for (const auto& entry : names) {
+        if (rest & static_cast<unsigned int>(entry.bit)) {
+            list += (list.empty() ? "" : ", ") + std::string(entry.name);
+            rest &= ~static_cast<unsigned int>(entry.bit);
+        }
+    }
+    if (rest) {
+        std::snprintf(hex, sizeof(hex), "0x%x", rest);
+        list += (list.empty() ? "unknown " : ", unknown ") + std::string(hex);
+    }
+    return list.empty() ? text : text + " (" + list + ")";
+}
+
+bool Commands::readFile(const std::string& path, std::vector<unsigned char>& data, std::string& error)
+{
+    data.clear();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot open " + path + " for reading";
+        return false;
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    if (!in || size < 0) {
+        error = "cannot read " + path + " (not a regular file?)";
+        return false;
+    }
+    in.seekg(0);
+    data.resize(static_cast<std::size_t>(size));
+    if (size > 0 && !in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(size))) {
+        error = "read failed on " + path;
+        data.clear();
+        return false;
+    }
+    return true;
+}
+
+bool Commands::writeFile(const std::string& path, const std::vector<unsigned char>& data, std::string& error)
+{
+    const std::string temp = path + ".partial";
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        error = "cannot create " + temp + ": " + std::strerror(errno);
+        return false;
+    }
+    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    out.close();
+    std::error_code ec;
+    if (out.fail()) {
+        error = "write failed on " + temp + " (disk full?)";
+        std::filesystem::remove(temp, ec);
+        return false;
+    }
+    std::filesystem::rename(temp, path, ec);
+    if (ec) {
+        error = "cannot move " + temp + " to " + path + ": " + ec.message();
+        std::filesystem::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
+
+void Commands::warnAboutTexts(PluginHost& host, std::ostream& err)
+{
+    if (host.textOverrun())
+        err << "orvex: warning: the plug-in wrote past a " << PluginHost::kTextSize
+            << "-byte text buffer; its texts are cut there\n";
+}
+
+int Commands::prepare(PluginHost& host, const Options& options, double sampleRate, std::ostream& out,
+                      std::ostream& err)
+{
+    std::string error;
+    if (!host.load(options.plugin, sampleRate, options.blockSize, error)) {
+        err << "orvex: " << error << "\n";
+        return kExitFailure;
+    }
+    const struct {
+        const std::string& path;
+        bool preset;
+    } chunks[] = {{options.bankChunk, false}, {options.presetChunk, true}};
+    for (const auto& chunk : chunks) {
+        if (chunk.path.empty())
+            continue;
+        std::vector<unsigned char> data;
+        if (!readFile(chunk.path, data, error)) {
+            err << "orvex: " << error << "\n";
+            return kExitFailure;
+        }
+        if (!host.setChunk(data, chunk.preset, error)) {
+            err << "orvex: " << chunk.path << ": " << error << "\n";
+            return kExitFailure;
+        }
+    }
+    if (options.program >= 0) {
+        if (!host.setProgram(options.program)) {
+            err << "orvex: program " << options.program << " does not exist (the plug-in has " << host.numPrograms()
+                << " programs)\n";
+            return kExitUsage;
+        }
+    }
+    for (const ParameterSetting& setting : options.settings) {
+        const int index = host.findParameter(setting.name);
+        if (index < 0) {
+            err << "orvex: the plug-in has no parameter named '" << setting.name << "', and it is not an index below "
+                << host.numParameters() << " (orvex info lists the parameters)\n";
+            return kExitUsage;
+        }
+        host.setParameter(index, setting.value);
+        const std::string label = host.parameterLabel(index);
+        out << "set " << index << " \"" << host.parameterName(index) << "\" = " << format("%.6f", setting.value)
+            << ": " << host.parameterDisplay(index) << (label.empty() ? "" : " ") << label << "\n";
+    }
+    return kExitOk;
+}
+
+int Commands::info(const Options& options, std::ostream& out, std::ostream& err)
+{
+    PluginHost host;
+    const double rate = options.sampleRate > 0.0 ? options.sampleRate : kInfoSampleRate;
+    const int prepared = prepare(host, options, rate, out, err);
+    if (prepared != kExitOk)
+        return prepared;
+
+    const vst::AEffect& effect = host.effect();
+    char hex[16];
+    std::snprintf(hex, sizeof(hex), "0x%08x", static_cast<unsigned int>(effect.uniqueID));
+    const long long category = host.category();
+    out << "plug-in:         " << options.plugin << "\n"
+        << "magic:           " << fourCCText(effect.magic) << "\n"
+        << "unique ID:       " << fourCCText(effect.uniqueID) << " (" << hex << ")\n"
+        << "version:         " << effect.version << "\n"
+        << "programs:        " << effect.numPrograms << "\n"
+        << "parameters:      " << effect.numParams << "\n"
+        << "inputs:          " << effect.numInputs << "\n"
+        << "outputs:         " << effect.numOutputs << "\n"
+        << "flags:           " << flagsText(effect.flags) << "\n"
+        << "initial delay:   " << effect.initialDelay << "\n"
+        << "effect name:     " << host.effectName() << "\n"
+        << "vendor:          " << host.vendorString() << "\n"
+        << "product:         " << host.productString() << "\n"
+        << "vendor version:  " << static_cast<long long>(host.vendorVersion()) << "\n"
+        << "VST version:     " << static_cast<long long>(host.vstVersion()) << "\n"
+        << "category:        " << category << " (" << categoryName(category) << ")\n";
+
+    // Parameter table, columns as wide as their longest entry.
+    struct Row {
+        std::string index, name, display, label, value;
+    };
+    std::vector<Row> rows;
+    rows.push_back({"index", "name", "display", "label", "value"});
+    for (int i = 0; i < host.numParameters(); ++i)
+        rows.push_back({std::to_string(i), host.parameterName(i), host.parameterDisplay(i), host.parameterLabel(i),
+                        format("%.6f", host.parameter(i))});
+    std::size_t widths[4] = {};
+    for (const Row& row : rows) {
+        widths[0] = std::max(widths[0], row.index.size());
+        widths[1] = std::max(widths[1], row.name.size());
+        widths[2] = std::max(widths[2], row.display.size());
+        widths[3] = std::max(widths[3], row.label.size());
+    }
+    out << "parameter table:\n";
+    for (const Row& row : rows)
+        out << "  " << std::string(widths[0] - row.index.size(), ' ') << row.index << "  " << padded(row.name, widths[1])
+            << "  " << padded(row.display, widths[2]) << "  " << padded(row.label, widths[3]) << "  " << row.value << "\n";
+
+    const int current = host.currentProgram();
+    out << "program names:\n";
+    for (int i = 0; i < host.numPrograms(); ++i)
+        out << (i == current ? "* " : "  ") << i << "  " << host.programName(i) << "\n";
+
+    warnAboutTexts(host, err);
+    host.close();
+    return kExitOk;
+}
+
+int Commands::render(const Options& options, std::ostream& out, std::ostream& err)
+{
+    std::string error;
+    WavFile input;
+    if (!input.openRead(options.input, error)) {
+        err << "orvex: " << error << "\n";
+        return kExitFailure;
+    }
+    const double rate = options.sampleRate > 0.0 ? options.sampleRate : static_cast<double>(input.sampleRate());
+
+    PluginHost host;
+    const int prepared = prepare(host, options, rate, out, err);
+    if (prepared != kExitOk)
+        return prepared;
+    const int pluginInputs = host.numInputs();
+    const int pluginOutputs = host.numOutputs();
+    if (pluginOutputs < 1) {
+        err << "orvex: the plug-in has no audio outputs; there is nothing to render\n";
+        return kExitFailure;
+    }
+    if (pluginOutputs > WavFile::kMaxChannels) {
+        err << "orvex: the plug-in has " << pluginOutputs << " outputs; a WAV file of at most "
+            << WavFile::kMaxChannels << " channels is written\n";
+        return kExitFailure;
+    }
+
+    // A WAV header holds a whole number of hertz; a fractional --rate is rounded there only.
+    WavFile output;
+    if (!output.openWrite(options.output, pluginOutputs, static_cast<std::uint32_t>(std::lround(rate)), error)) {
+        err << "orvex: " << error << "\n";
+        return kExitFailure;
+    }
+
+    // All buffers are allocated here, before the effect is resumed.
+    const std::size_t block = static_cast<std::size_t>(options.blockSize);
+    const int fileChannels = input.channels();
+    std::vector<std::vector<float>> fileBuffers(static_cast<std::size_t>(fileChannels), std::vector<float>(block));
+    std::vector<std::vector<float>> outBuffers(static_cast<std::size_t>(pluginOutputs), std::vector<float>(block));
+    std::vector<float> silence(block, 0.0f);
+    std::vector<float*> filePointers;
+    std::vector<float*> inPointers;
+    std::vector<float*> outPointers;
+    for (auto& buffer : fileBuffers)
+        filePointers.push_back(buffer.data());
+    for (auto& buffer : outBuffers)
+        outPointers.push_back(buffer.data());
+    // Which file channel feeds each plug-in input: a mono file feeds all of them, otherwise
+    // input c takes channel c, and inputs beyond the file's channels get silence. A plug-in
+    // with fewer inputs than the file has channels takes the first ones (a mono plug-in hears
+    // the left channel). The plug-in may write into its inputs, so silence is refilled for
+    // every block.
+    for (int c = 0; c < pluginInputs; ++c) {
+        if (fileChannels == 1)
+            inPointers.push_back(fileBuffers[0].data());
+        else if (c < fileChannels)
+            inPointers.push_back(fileBuffers[static_cast<std::size_t>(c)].data());
+        else
+            inPointers.push_back(silence.data());
+    }
+
+    if (!host.start(error)) {
+        err << "orvex: " << error << "\n";
+        return kExitFailure;
+    }
+    SignalMeter meter(pluginOutputs);
+    ProgressBar progress(input.frames(), ProgressBar::wanted(input.frames(), rate));
+    std::int64_t done = 0;
+    bool failed = false;
+    while (done < input.frames()) {
+        const std::int64_t got = input.read(filePointers.data(), static_cast<std::int64_t>(block), error);
+        if (got <= 0) {
+            if (got == 0)
+                error = options.input + ": the data ended early";
+            failed = true;
+            break;
+        }
+        // The last block is padded with silence; only the input's length is kept.
+        for (auto& buffer : fileBuffers)
+            std::fill(buffer.begin() + got, buffer.end(), 0.0f);
+        std::fill(silence.begin(), silence.end(), 0.0f);
+        host.process(inPointers.data(), outPointers.data(), options.blockSize);
+        meter.add(outPointers.data(), got);
+        if (!output.write(outPointers.data(), got, error)) {
+            failed = true;
+            break;
+        }
+        done += got;
+        progress.update(done);
+    }
+    progress.finish();
+    host.stop();
+    // Released before the output is moved into place: on Windows an open file cannot be
+    // replaced, and the output may name the input.
+    input.close();
+    if (failed) {
+        err << "orvex: " << error << "\n";
+        return kExitFailure;
+    }
+    if (!options.saveChunk.empty()) {
+        std::vector<unsigned char> chunk;
+        if (!host.getChunk(chunk, false, error)) {
+            err << "orvex: cannot save a chunk: " << error << "\n";
+            return kExitFailure;
+        }
+        if (!writeFile(options.saveChunk, chunk, error)) {
+            err << "orvex: " << error << "\n";
+            return kExitFailure;
+        }
+        out << "saved bank chunk of " << chunk.size() << " bytes to " << options.saveChunk << "\n";
+    }
+    if (!output.finish(error)) {
+        err << "orvex: " << error << "\n";
+        return kExitFailure;
+    }
+    const std::string name = host.effectName();
+    warnAboutTexts(host, err);
+    host.close();
+
+    out << "rendered " << done << " frames (" << format("%.3f", static_cast<double>(done) / rate) << " s) at "
+        << format("%g", rate) << " Hz in blocks of " << options.blockSize << " through " << name << "\n"
+        << "input: " << fileChannels << " channel(s) into " << pluginInputs << " plug-in input(s); output: "
+        << pluginOutputs << " channel(s) to " << options.output << "\n";
+    for (int c = 0; c < pluginOutputs; ++c) {
+        out << "output " << (c + 1) << ": peak " << format("%.6f", meter.peak(c)) << " (" << decibelText(meter.peak(c))
+            << " dBFS), RMS " << format("%.6f", meter.rms(c)) << " (" << decibelText(meter.rms(c)) << " dBFS)\n";
+        if (meter.nonFinite(c) > 0)
+            err << "orvex: warning: output " << (c + 1) << " held " << meter.nonFinite(c)
+                << " NaN or infinite samples (left out of peak and RMS)\n";
+    }
+    return kExitOk;
+}
+
+} // namespace cli

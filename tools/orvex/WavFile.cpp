@@ -1,0 +1,447 @@
+#include "WavFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace cli {
+
+namespace {
+
+std::uint16_t readU16(const unsigned char* p)
+{
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+
+std::uint32_t readU32(const unsigned char* p)
+{
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+void putU16(std::vector<unsigned char>& out, std::uint32_t v)
+{
+    out.push_back(static_cast<unsigned char>(v & 0xff));
+    out.push_back(static_cast<unsigned char>((v >> 8) & 0xff));
+}
+
+void putU32(std::vector<unsigned char>& out, std::uint32_t v)
+{
+    putU16(out, v & 0xffff);
+    putU16(out, v >> 16);
+}
+
+void putId(std::vector<unsigned char>& out, const char* id)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<unsigned char>(id[i]));
+}
+
+// A chunk identifier as it may be shown in a message (unprintable bytes as '?').
+std::string idText(const unsigned char* id)
+{
+    std::string text;
+    for (int i = 0; i < 4; ++i)
+        text += (id[i] >= 0x20 && id[i] < 0x7f) ? static_cast<char>(id[i]) : '?';
+    return text;
+}
+
+// The 14 bytes that follow the format tag in the sub-format GUID of WAVE_FORMAT_EXTENSIBLE
+// (the GUID is the tag's 00000000-0000-0010-8000-00aa00389b71 form).
+const unsigned char kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                          0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71};
+
+constexpr std::uint16_t kTagPcm = 1;
+constexpr std::uint16_t kTagFloat = 3;
+constexpr std::uint16_t kTagExtensible = 0xfffe;
+
+// Header of a written file: "fmt " of 18 bytes (IEEE float), "fact" and "data" for up to two
+// channels; the extensible form of 40 bytes beyond that, whose channel layout is left open.
+std::vector<unsigned char> floatHeader(int channels, std::uint32_t sampleRate, std::uint64_t frames)
+{
+    const std::uint32_t blockAlign = static_cast<std::uint32_t>(channels) * 4;
+    const std::uint32_t dataBytes = static_cast<std::uint32_t>(frames * blockAlign);
+    const bool extensible = channels > 2;
+    const std::uint32_t fmtSize = extensible ? 40 : 18;
+    const std::uint32_t riffSize = 4 + (8 + fmtSize) + (8 + 4) + 8 + dataBytes;
+
+    std::vector<unsigned char> h;
+    h.reserve(80);
+    putId(h, "RIFF");
+    putU32(h, riffSize);
+    putId(h, "WAVE");
+    putId(h, "fmt ");
+    putU32(h, fmtSize);
+    putU16(h, extensible ? kTagExtensible : kTagFloat);
+    putU16(h, static_cast<std::uint32_t>(channels));
+    putU32(h, sampleRate);
+    putU32(h, sampleRate * blockAlign);
+    putU16(h, blockAlign);
+    putU16(h, 32);
+    if (extensible) {
+        putU16(h, 22);   // extension size
+        putU16(h, 32);   // valid bits
+        putU32(h, 0);    // channel mask: no speaker positions claimed
+        putU16(h, kTagFloat);
+        for (unsigned char b : kSubFormatTail)
+            h.push_back(b);
+    } else {
+        putU16(h, 0);
+    }
+    putId(h, "fact");
+    putU32(h, 4);
+    putU32(h, static_cast<std::uint32_t>(frames));
+    putId(h, "data");
+    putU32(h, dataBytes);
+    return h;
+}
+
+constexpr std::uint64_t kFloatHeaderSizeMax = 12 + (8 + 40) + (8 + 4) + 8;
+
+} // namespace
+
+WavFile::~WavFile()
+{
+    close();
+}
+
+bool WavFile::openRead(const std::string& path, std::string& error)
+{
+    close();
+    m_path = path;
+    m_in.open(path, std::ios::binary);
+    if (!m_in) {
+        error = "cannot open " + path + " for reading";
+        return false;
+    }
+    m_in.seekg(0, std::ios::end);
+    const std::streamoff end = m_in.tellg();
+    if (!m_in || end < 0) {
+        error = "cannot read " + path + " (not a regular file?)";
+        close();
+        return false;
+    }
+    const std::uint64_t fileSize = static_cast<std::uint64_t>(end);
+    m_in.seekg(0);
+
+    auto refuse = [&](const std::string& why) {
+        error = path + ": " + why;
+        close();
+        return false;
+    };
+
+    unsigned char riff[12];
+    if (fileSize < sizeof(riff) || !m_in.read(reinterpret_cast<char*>(riff), sizeof(riff)))
+        return refuse("not a WAV file (shorter than a RIFF header)");
+    if (std::memcmp(riff, "RIFX", 4) == 0)
+        return refuse("big-endian (RIFX) WAV files are not supported");
+    if (std::memcmp(riff, "RF64", 4) == 0)
+        return refuse("RF64 WAV files are not supported");
+    if (std::memcmp(riff, "RIFF", 4) != 0)
+        return refuse("not a WAV file (no RIFF header)");
+    if (std::memcmp(riff + 8, "WAVE", 4) != 0)
+        return refuse("not a WAV file (the RIFF form is not WAVE)");
+
+    // Walk the chunks by the file's real size: the RIFF size field is often wrong in files
+    // written by programs that were interrupted, and it is not needed to find the chunks.
+    std::uint64_t pos = sizeof(riff);
+    bool haveFormat = false;
+    bool haveData = false;
+    std::uint64_t dataSize = 0;
+    std::string overrun; // a chunk that claimed more bytes than the file holds
+    while (pos + 8 <= fileSize && !(haveFormat && haveData)) {
+        unsigned char header[8];
+        m_in.seekg(static_cast<std::streamoff>(pos));
+        if (!m_in.read(reinterpret_cast<char*>(header), sizeof(header)))
+            return refuse("read failed in the chunk list");
+        pos += 8;
+        const std::uint64_t size = readU32(header + 4);
+        const bool fits = size <= fileSize - pos;
+        if (std::memcmp(header, "fmt ", 4) == 0) {
+            if (haveFormat)
+                return refuse("two format chunks");
+            if (!fits)
+                return refuse("the format chunk runs past the end of the file");
+            if (size < 16)
+                return refuse("the format chunk is too short (" + std::to_string(size) + " bytes)");
+            if (size > 4096)
+                return refuse("the format chunk is implausibly long (" + std::to_string(size) + " bytes)");
+            std::vector<unsigned char> body(static_cast<std::size_t>(size));
+            if (!m_in.read(reinterpret_cast<char*>(body.data()), static_cast<std::streamsize>(size)))
+                return refuse("read failed in the format chunk");
+            if (!parseFormat(body, error)) {
+                error = path + ": " + error;
+                close();
+                return false;
+            }
+            haveFormat = true;
+        } else if (std::memcmp(header, "data", 4) == 0 && !haveData) {
+            if (!fits)
+                return refuse("the data chunk runs past the end of the file (" + std::to_string(size) +
+                              " bytes declared, " + std::to_string(fileSize - pos) + " present): truncated file");
+            m_dataOffset = pos;
+            dataSize = size;
+            haveData = true;
+        } else if (!fits) {
+            overrun = idText(header);
+        }
+        pos += size + (size & 1); // chunks are padded to even lengths
+    }
+    if (!haveFormat || !haveData) {
+        std::string why = haveFormat ? "no data chunk" : "no format chunk";
+        if (!overrun.empty())
+            why += " (chunk '" + overrun + "' runs past the end of the file)";
+        return refuse(why);
+    }
+    // A partial last frame or a data chunk longer than the file means the file was cut
+    // short; rendering it would silently drop or invent audio, so it is refused instead.
+    const std::uint64_t blockAlign = static_cast<std::uint64_t>(m_channels) * m_bytesPerSample;
+    if (dataSize % blockAlign != 0)
+        return refuse("the data chunk (" + std::to_string(dataSize) + " bytes) is not a whole number of frames of " +
+                      std::to_string(blockAlign) + " bytes: truncated or damaged file");
+    m_frames = static_cast<std::int64_t>(dataSize / blockAlign);
+    m_framesRead = 0;
+    m_in.clear();
+    m_in.seekg(static_cast<std::streamoff>(m_dataOffset));
+    return true;
+}
+
+bool WavFile::parseFormat(const std::vector<unsigned char>& body, std::string& error)
+{
+    std::uint16_t tag = readU16(&body[0]);
+    const std::uint16_t channels = readU16(&body[2]);
+    const std::uint32_t rate = readU32(&body[4]);
+    const std::uint16_t blockAlign = readU16(&body[12]);
+    const std::uint16_t bits = readU16(&body[14]);
+
+    if (tag == kTagExtensible) {
+        if (body.size() < 40 || readU16(&body[16]) < 22) {
+            error = "the extensible format chunk is too short";
+            return false;
+        }
+        if (std::memcmp(&body[26], kSubFormatTail, sizeof(kSubFormatTail)) != 0) {
+            error = "unknown sub-format in the extensible format chunk";
+            return false;
+        }
+        // Valid bits may be fewer than the container (24 in 32); decoding by the container
+        // is still right, since the unused low bits are zero.
+        tag = readU16(&body[24]);
+    }
+    if (channels == 0) {
+        error = "the format chunk declares 0 channels";
+        return false;
+    }
+    if (channels > kMaxChannels) {
+        error = std::to_string(channels) + " channels (at most " + std::to_string(kMaxChannels) + " accepted)";
+        return false;
+    }
+    if (rate == 0 || rate > kMaxSampleRate) {
+        error = "implausible sample rate " + std::to_string(rate) + " Hz";
+        return false;
+    }
+    if (tag == kTagPcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32)) {
+        m_encoding = bits == 8 ? Encoding::pcm8 : bits == 16 ? Encoding::pcm16 : bits == 24 ? Encoding::pcm24 : Encoding::pcm32;
+    } else if (tag == kTagFloat && (bits == 32 || bits == 64)) {
+        m_encoding = bits == 32 ? Encoding::float32 : Encoding::float64;
+    } else if (tag == kTagPcm || tag == kTagFloat) {
+        error = "unsupported sample format: " + std::to_string(bits) + "-bit " +
+                (tag == kTagPcm ? "integer PCM" : "float");
+        return false;
+    } else {
+        char hex[16];
+        std::snprintf(hex, sizeof(hex), "0x%04x", tag);
+        error = std::string("unsupported format tag ") + hex + " (integer PCM and IEEE float are read)";
+        return false;
+    }
+    m_bytesPerSample = bits / 8;
+    if (blockAlign != channels * m_bytesPerSample) {
+        error = "block align " + std::to_string(blockAlign) + " does not match " + std::to_string(channels) +
+                " channels of " + std::to_string(bits) + " bits";
+        return false;
+    }
+    m_channels = channels;
+    m_sampleRate = rate;
+    return true;
+}
+
+std::int64_t WavFile::read(float* const* channels, std::int64_t frames, std::string& error)
+{
+    if (!m_in.is_open()) {
+        error = "no file is open for reading";
+        return -1;
+    }
+    const std::int64_t count = std::min(frames, m_frames - m_framesRead);
+    if (count <= 0)
+        return 0;
+    const std::size_t stride = static_cast<std::size_t>(m_channels) * static_cast<std::size_t>(m_bytesPerSample);
+    const std::size_t byteCount = static_cast<std::size_t>(count) * stride;
+    m_bytes.resize(byteCount);
+    if (!m_in.read(reinterpret_cast<char*>(m_bytes.data()), static_cast<std::streamsize>(byteCount))) {
+        error = m_path + ": read failed (the file changed or became unreadable)";
+        return -1;
+    }
+    for (std::int64_t f = 0; f < count; ++f) {
+        const unsigned char* frame = m_bytes.data() + static_cast<std::size_t>(f) * stride;
+        for (int c = 0; c < m_channels; ++c) {
+            const unsigned char* p = frame + static_cast<std::size_t>(c) * static_cast<std::size_t>(m_bytesPerSample);
+            float value = 0.0f;
+            switch (m_encoding) {
+            case Encoding::pcm8:
+                value = static_cast<float>(static_cast<int>(p[0]) - 128) / 128.0f;
+                break;
+            case Encoding::pcm16:
+                value = static_cast<float>(static_cast<std::int16_t>(readU16(p))) / 32768.0f;
+                break;
+            case Encoding::pcm24: {
+                std::int32_t v = static_cast<std::int32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
+                if (v & 0x800000)
+                    v -= 0x1000000;
+                value = static_cast<float>(v) / 8388608.0f;
+                break;
+            }
+            case Encoding::pcm32:
+                value = static_cast<float>(static_cast<double>(static_cast<std::int32_t>(readU32(p))) / 2147483648.0);
+                break;
+            case Encoding::float32: {
+                const std::uint32_t bitsValue = readU32(p);
+                std::memcpy(&value, &bitsValue, sizeof(value));
+                break;
+            }
+            case Encoding::float64: {
+                const std::uint64_t bitsValue = readU32(p) | (static_cast<std::uint64_t>(readU32(p + 4)) << 32);
+                double wide = 0.0;
+                std::memcpy(&wide, &bitsValue, sizeof(wide));
+                value = static_cast<float>(wide);
+                break;
+            }
+            }
+            channels[c][f] = value;
+        }
+    }
+    m_framesRead += count;
+    return count;
+}
+
+bool WavFile::openWrite(const std::string& path, int channels, std::uint32_t sampleRate, std::string& error)
+{
+    close();
+    if (channels < 1 || channels > kMaxChannels) {
+        error = "cannot write a WAV file of " + std::to_string(channels) + " channels";
+        return false;
+    }
+    if (sampleRate == 0 || sampleRate > kMaxSampleRate) {
+        error = "cannot write a WAV file at " + std::to_string(sampleRate) + " Hz";
+        return false;
+    }
+    m_path = path;
+    m_tempPath = path + ".partial";
+    m_out.open(m_tempPath, std::ios::binary | std::ios::trunc);
+    if (!m_out) {
+        error = "cannot create " + m_tempPath + ": " + std::strerror(errno);
+        m_out.clear();
+        return false;
+    }
+    m_writing = true;
+    m_channels = channels;
+    m_sampleRate = sampleRate;
+    m_encoding = Encoding::float32;
+    m_bytesPerSample = 4;
+    m_frames = 0;
+    const std::vector<unsigned char> header = floatHeader(channels, sampleRate, 0);
+    if (!m_out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()))) {
+        error = "write failed on " + m_tempPath;
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool WavFile::write(const float* const* channels, std::int64_t frames, std::string& error)
+{
+    if (!m_writing) {
+        error = "no file is open for writing";
+        return false;
+    }
+    if (frames <= 0)
+        return true;
+    const std::uint64_t stride = static_cast<std::uint64_t>(m_channels) * 4;
+    const std::uint64_t total = static_cast<std::uint64_t>(m_frames + frames) * stride;
+    if (total > 0xffffffffull - kFloatHeaderSizeMax) {
+        error = m_path + ": the output is longer than a WAV file can hold (4 GiB)";
+        return false;
+    }
+    m_bytes.resize(static_cast<std::size_t>(frames) * static_cast<std::size_t>(stride));
+    unsigned char* p = m_bytes.data();
+    for (std::int64_t f = 0; f < frames; ++f) {
+        for (int c = 0; c < m_channels; ++c) {
+            std::uint32_t bitsValue = 0;
+            std::memcpy(&bitsValue, &channels[c][f], sizeof(bitsValue));
+            *p++ = static_cast<unsigned char>(bitsValue & 0xff);
+            *p++ = static_cast<unsigned char>((bitsValue >> 8) & 0xff);
+            *p++ = static_cast<unsigned char>((bitsValue >> 16) & 0xff);
+            *p++ = static_cast<unsigned char>(bitsValue >> 24);
+        }
+    }
+    if (!m_out.write(reinterpret_cast<const char*>(m_bytes.data()), static_cast<std::streamsize>(m_bytes.size()))) {
+        error = "write failed on " + m_tempPath + " (disk full?)";
+        return false;
+    }
+    m_frames += frames;
+    return true;
+}
+
+bool WavFile::finish(std::string& error)
+{
+    if (!m_writing) {
+        error = "no file is open for writing";
+        return false;
+    }
+    const std::vector<unsigned char> header = floatHeader(m_channels, m_sampleRate, static_cast<std::uint64_t>(m_frames));
+    m_out.seekp(0);
+    m_out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+    m_out.flush();
+    const bool written = static_cast<bool>(m_out);
+    m_out.close();
+    if (!written || m_out.fail()) {
+        error = "write failed on " + m_tempPath + " (disk full?)";
+        close();
+        return false;
+    }
+    std::error_code ec;
+    std::filesystem::rename(m_tempPath, m_path, ec);
+    if (ec) {
+        error = "cannot move " + m_tempPath + " to " + m_path + ": " + ec.message();
+        close();
+        return false;
+    }
+    m_writing = false;
+    m_tempPath.clear();
+    return true;
+}
+
+void WavFile::close()
+{
+    if (m_in.is_open())
+        m_in.close();
+    m_in.clear();
+    if (m_writing) {
+        if (m_out.is_open())
+            m_out.close();
+        std::error_code ec;
+        std::filesystem::remove(m_tempPath, ec);
+        m_writing = false;
+    }
+    m_out.clear();
+    m_tempPath.clear();
+    m_channels = 0;
+    m_sampleRate = 0;
+    m_bytesPerSample = 0;
+    m_frames = 0;
+    m_framesRead = 0;
+    m_dataOffset = 0;
+}
+
+} // namespace cli
