@@ -48,6 +48,8 @@ const char* CommandLine::usage()
            "  --chunk FILE          restore a bank chunk (all programs)\n"
            "  --preset-chunk FILE   restore a preset chunk (the current program)\n"
            "  --program N           select program N\n"
+           "  --ir SLOT=PATH        Orvex only: load the WAV file PATH into cab SLOT (1-6) of\n"
+           "                        the current program and switch the cab on (repeatable)\n"
            "  --set NAME=VALUE      set the parameter named NAME (exact, case-sensitive) or\n"
            "                        numbered NAME to VALUE, from 0 to 1; may be repeated\n"
            "  --rate HZ             sample rate (default: the input's rate; info: 44100)\n"
@@ -104,7 +106,7 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             haveValue = true;
         }
         static const char* const known[] = {"--in", "--out", "--set", "--block", "--rate", "--chunk",
-                                            "--preset-chunk", "--save-chunk", "--program"};
+                                            "--preset-chunk", "--save-chunk", "--program", "--ir"};
         bool isKnown = false;
         for (const char* name : known)
             isKnown = isKnown || arg == name;
@@ -179,6 +181,15 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             }
             options.sampleRate = rate;
             seenRate = true;
+        } else if (arg == "--ir") {
+            const std::size_t split = value.find('=');
+            long long slot = 0;
+            if (split == std::string::npos || !parseInteger(value.substr(0, split), 1, 6, slot) ||
+                split + 1 >= value.size()) {
+                error = "--ir expects SLOT=PATH with a cab number from 1 to 6, got '" + value + "'";
+                return false;
+            }
+            options.cabs.push_back({static_cast<int>(slot), value.substr(split + 1)});
         } else if (arg == "--program") {
             long long program = 0;
             if (options.program >= 0 || !parseInteger(value, 0, 0x7fffffff, program)) {

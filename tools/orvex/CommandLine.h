@@ -2,6 +2,8 @@
 // form (numbers, ranges, required options) before anything is loaded.
 #pragma once
 
+#include "CabSetup.h"
+
 #include <string>
 #include <vector>
 
@@ -32,6 +34,7 @@ struct Options {
     std::string saveChunk;                    // render: file to receive the bank chunk, or empty
     std::vector<ParameterSetting> settings;   // --set, in the order given
     int program = -1;                         // program to select, -1 for none
+    std::vector<CabFile> cabs;                // --ir: IR files for our plug-in's cabs
     int blockSize = 512;                      // largest block handed to the plug-in
     double sampleRate = 0.0;                  // Hz; 0 means the input's rate (info: 44100)
 };

@@ -200,6 +200,14 @@ int Commands::prepare(PluginHost& host, const Options& options, double sampleRat
             return kExitUsage;
         }
     }
+    if (!options.cabs.empty()) {
+        if (!CabSetup::apply(host, options.cabs, error)) {
+            err << "orvex: " << error << "\n";
+            return kExitUsage;
+        }
+        for (const CabFile& cab : options.cabs)
+            out << "cab " << cab.slot << ": " << cab.path << "\n";
+    }
     for (const ParameterSetting& setting : options.settings) {
         const int index = host.findParameter(setting.name);
         if (index < 0) {
