@@ -416,3 +416,39 @@ TEST(FileActions, WithoutAFolderNothingLoads)
     EXPECT_EQ(fx->loadCount(), before);
     fx->setEditorLink(nullptr);
 }
+
+TEST(SampleRate, SizesFollowTheRateAndIrsAreReloaded)
+{
+    testwav::TempFolder dir("orvex-rate");
+    ASSERT_TRUE(testwav::write(dir.file("cab.wav"), testwav::decayingIr(1500, 11)));
+    auto fx = makeEffect();
+    ProgramRecord rec = fx->currentProgram();
+    std::snprintf(rec.folder[0], sizeof rec.folder[0], "%s", dir.folder().c_str());
+    std::strcpy(rec.fileName[0], "cab.wav");
+    rec.values[kRecDelay] = 0.5f;
+    ASSERT_EQ(fx->setChunk(&rec, sizeof rec, true), 1);
+    EXPECT_EQ(fx->engine().fftSize(), 2048);
+    EXPECT_EQ(fx->delayLength(0), 110);
+
+    int before = fx->loadCount();
+    fx->setSampleRate(96000.0f);
+    EXPECT_EQ(fx->engine().fftSize(), 4096);
+    EXPECT_EQ(fx->delayCapacity(), 480);
+    EXPECT_EQ(fx->delayLength(0), 240); // derived again for the new capacity
+    EXPECT_EQ(fx->loadCount() - before, 1); // prepared again at the new rate
+    EXPECT_EQ(display(*fx, kDelay), "240 smp");
+
+    // The same rate again changes nothing (hosts repeat it freely).
+    before = fx->loadCount();
+    fx->setSampleRate(96000.0f);
+    EXPECT_EQ(fx->loadCount(), before);
+    // Nonsense rates are ignored.
+    fx->setSampleRate(0.0f);
+    fx->setSampleRate(-44100.0f);
+    fx->setSampleRate(std::numeric_limits<float>::infinity());
+    EXPECT_EQ(fx->getSampleRate(), 96000.0f);
+
+    fx->setSampleRate(44100.0f);
+    EXPECT_EQ(fx->engine().fftSize(), 2048);
+    EXPECT_EQ(fx->delayLength(0), 110);
+}
