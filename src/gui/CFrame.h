@@ -1,0 +1,158 @@
+// The root of the view tree and the toolkit's link to the platform: owns one child window
+// inside a host-supplied parent window, double-buffers its whole area in one offscreen image
+// (paints and idle updates draw into it, then copy it to the window), and keeps the focus
+// view, the modal view, the cursor and the drop target.
+//
+// Redraw cycle: changes only mark views dirty; the editor's idle calls idle(), which redraws
+// the dirty views into the offscreen and copies it to the window. Nothing is drawn on idle
+// before the window has been painted once. A paint of a damaged rectangle redraws just that
+// part from the views.
+//
+// Thread: everything runs on the thread that owns the frame's window (window events, the
+// host's idle and key calls through the editor). No locks.
+#pragma once
+
+#include "gui/CViewContainer.h"
+#include "platform/Platform.h"
+
+#include <cstdint>
+
+namespace gui {
+
+class CDropTarget;
+class CFrameEditor;
+class COffscreenContext;
+
+// Cursor types of setCursor.
+enum CCursorType : std::int32_t {
+    kCursorDefault = 0,
+    kCursorWait,
+    kCursorHSize,
+    kCursorVSize,
+    kCursorSizeAll,
+    kCursorNESWSize,
+    kCursorNWSESize,
+    kCursorCopy,
+    kCursorNotAllowed,
+    kCursorHand,
+};
+
+class CFrame : public CViewContainer {
+public:
+    // Creates the frame's window inside parentWindow when one is given (and registers the
+    // drop target for it). editor may be null (no gestures, idle work or host sizing).
+    CFrame(const CRect& size, platform::NativeHandle parentWindow, CFrameEditor* editor);
+    ~CFrame() override;
+
+    // --- frame operations ----------------------------------------------------------------------
+    // Only for frames owning a top-level window, which this system never makes: false.
+    virtual bool open(CPoint* where = nullptr);
+    virtual bool close();
+    virtual bool isOpen() const;
+    // Redraws the dirty views into the offscreen and copies it to the window.
+    virtual void idle();
+    virtual void doIdleStuff();
+    // Milliseconds of the system tick counter while an editor is set, else 0.
+    virtual std::uint32_t getTicks() const;
+    virtual std::int32_t getKnobMode() const;
+    virtual bool setPosition(std::int32_t x, std::int32_t y);
+    virtual bool getPosition(std::int32_t& x, std::int32_t& y) const;
+    virtual bool setSize(std::int32_t width, std::int32_t height);
+    virtual bool getSize(CRect* rect) const;
+    virtual bool getSize(CRect& rect) const;
+    // 0 (refused) while a modal view exists and view is not null; else 1.
+    virtual std::int32_t setModalView(CView* view);
+    virtual CView* getModalView() const;
+    virtual void beginEdit(std::int32_t tag);
+    virtual void endEdit(std::int32_t tag);
+    // Cursor position in frame (window) coordinates.
+    virtual bool getCurrentLocation(CPoint& where);
+    virtual void setCursor(std::int32_t type);
+    virtual void setFocusView(CView* view);
+    virtual CView* getFocusView() const;
+    virtual bool setDropActive(bool flag);
+    virtual bool isDropActive() const;
+    virtual void setOpenFlag(bool flag);
+    virtual bool getOpenFlag() const;
+    // Marks dirty every child whose rectangle touches rect.
+    virtual void invalidate(const CRect& rect);
+    // Sets the flag; answers the previous value.
+    virtual bool updatesDisabled(bool state);
+    virtual bool updatesDisabled() const;
+    // Draws one child (or the whole frame for a view that is not a child) at once.
+    virtual void draw(CView* view);
+
+    // A context for drawing now: the offscreen during an update (one more reference),
+    // otherwise a new context for the window. The caller forgets it.
+    CDrawContext* createDrawContext();
+
+    // --- CView / CViewContainer ----------------------------------------------------------------
+    void draw(CDrawContext* context) override;
+    void drawRect(CDrawContext* context, const CRect& updateRect) override;
+    void mouse(CDrawContext* context, const CPoint& where, std::int32_t buttons = -1) override;
+    std::int32_t onKeyDown(CKeyCode& keyCode) override;
+    std::int32_t onKeyUp(CKeyCode& keyCode) override;
+    bool onWheel(CDrawContext* context, const CPoint& where, CMouseWheelAxis axis, float distance) override;
+    bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
+    void update(CDrawContext* context) override;
+    void redrawRect(CDrawContext* context, const CRect& rect) override;
+    bool isTypeOf(const char* name) const override;
+    CFrameEditor* getEditor() const override;
+    bool advanceNextFocusView(CView* oldFocus, bool reverse = false) override;
+    void removeView(CView* view, bool withForget = true) override;
+
+    // --- accessors -------------------------------------------------------------------------------
+    platform::NativeHandle getParentWindow() const { return parentWindow; }
+    platform::Window* getWindow() const { return window; }
+    // The frame's offscreen image, or null before its first use.
+    COffscreenContext* getOffscreen() const { return frameOffscreen; }
+    bool isFirstDraw() const { return firstDraw; }
+    CDropTarget* getDropTarget() const { return dropTarget; }
+
+    // The toolkit's knob mode, one value for the whole process (the editor sets it).
+    static void setGlobalKnobMode(std::int32_t mode);
+    static std::int32_t getGlobalKnobMode();
+
+private:
+    // Receives the window's events and hands them to the frame.
+    class WindowEvents : public platform::WindowListener {
+    public:
+        explicit WindowEvents(CFrame& owner) : frame(owner) {}
+        void onPaint(const platform::Rect& damaged) override;
+        void onButtonDown(const platform::Point& where) override;
+        void onWheel(const platform::Point& where, float distance) override;
+        void onDestroy() override;
+
+    private:
+        CFrame& frame; // the frame the window belongs to
+    };
+
+    void paintWindow(const CRect& damaged);
+    void windowDestroyed();
+    COffscreenContext* ensureOffscreen();
+    void releaseFrameOffscreen();
+    void revokeDropTarget();
+    // Resizes the frame's window and the host's windows above it to fit the new size.
+    bool sizeAncestorWindows(std::int32_t width, std::int32_t height);
+
+    CFrameEditor* editor = nullptr;                 // owner of the frame, not owned
+    platform::NativeHandle parentWindow = nullptr;  // host's parent window; cleared when ours goes
+    CView* modalView = nullptr;                     // the modal view (a child), or null
+    CView* focusView = nullptr;                     // the view with the keyboard focus, or null
+    bool firstDraw = true;                          // not painted yet: idle draws nothing
+    bool openFlag = true;                           // false once the window is destroyed
+    bool dropActive = false;                        // a drop target is registered
+    bool updatesOff = false;                        // updates disabled
+    bool destroying = false;                        // in the destructor: window events ignored
+    bool oleInitialized = false;                    // this frame initialised OLE for the thread
+    platform::Window* window = nullptr;             // the frame's own child window; null once destroyed
+    platform::Window* createdWindow = nullptr;      // the window as made, freed with the frame
+    WindowEvents windowEvents;                      // listener registered with the window
+    CDropTarget* dropTarget = nullptr;              // registered drop target, one reference held
+    COffscreenContext* frameOffscreen = nullptr;    // frame-sized image, black; made on first use
+    CDrawContext* defaultContext = nullptr;         // the offscreen while an update runs
+    platform::CursorId savedCursor = 0;             // cursor before the first setCursor
+    bool cursorSaved = false;                       // savedCursor is valid
+};
+
+} // namespace gui
