@@ -48,10 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t used = size >= 2 ? 2 + writes * 5 : 1;
     const std::uint8_t* body = data + used;
     const std::size_t bodySize = size - used;
-    if (bodySize > 0) {
-        for (std::size_t i = 0; i < chunkSize; ++i)
-            chunk[i] = body[i % bodySize];
-    }
+    for (std::size_t at = 0; bodySize > 0 && at < chunkSize; at += bodySize)
+        std::memcpy(chunk.data() + at, body, std::min(bodySize, chunkSize - at));
     effect->setChunk(chunk.data(), static_cast<vst::Int32>(chunkSize), !bank);
 
     for (std::size_t w = 0; w < writes; ++w) {
