@@ -583,6 +583,23 @@ void Orvex::applyLoadButton(int cab, float v)
     setParameter(kBypass + cab, 1.0f);
 }
 
+int Orvex::loadChosenFile(int cab)
+{
+    // Only a cab whose folder was ever set loads (an unset folder would join to a bare
+    // name); a linked partner loads the same path.
+    const ProgramRecord& record = programs_[curProgram];
+    char path[kFolderSize];
+    const bool loadable = joinPath(cab, path) && fieldLength(record.folder[cab], kFolderSize) >= kMinNameLength;
+    if (loadable)
+        loadCabIr(cab + 1, path);
+    if (!linkFlags_[linkPair(cab)].load(std::memory_order_relaxed))
+        return -1;
+    const int partner = linkPartner(cab);
+    if (loadable)
+        loadCabIr(partner + 1, path);
+    return partner;
+}
+
 void Orvex::applyFileMenu(int cab)
 {
     if (!editorLink_)
@@ -590,17 +607,10 @@ void Orvex::applyFileMenu(int cab)
     ProgramRecord& record = programs_[curProgram];
     editorLink_->getCabFileSelection(cab, record.fileIndex[cab], record.fileName[cab]);
     record.fileName[cab][kFileNameSize - 1] = 0;
-    char path[kFolderSize];
-    const bool joined = joinPath(cab, path);
-    const bool hasFolder = fieldLength(record.folder[cab], kFolderSize) >= kMinNameLength;
-    if (joined && hasFolder)
-        loadCabIr(cab + 1, path);
-    if (linkFlags_[linkPair(cab)].load(std::memory_order_relaxed)) {
-        const int partner = linkPartner(cab);
-        if (joined && hasFolder)
-            loadCabIr(partner + 1, path);
+    // The partner's folder and name stay; only its menu shows the same file.
+    const int partner = loadChosenFile(cab);
+    if (partner >= 0)
         editorLink_->selectCabFile(record.fileName[cab], kFileMenu + partner, record.fileIndex[partner]);
-    }
 }
 
 void Orvex::applyStep(int cab, bool next)
@@ -616,17 +626,10 @@ void Orvex::applyStep(int cab, bool next)
         record.fileName[which][kFileNameSize - 1] = 0;
     };
     step(cab);
-    char path[kFolderSize];
-    const bool joined = joinPath(cab, path);
-    const bool hasFolder = fieldLength(record.folder[cab], kFolderSize) >= kMinNameLength;
-    if (joined && hasFolder)
-        loadCabIr(cab + 1, path);
-    if (linkFlags_[linkPair(cab)].load(std::memory_order_relaxed)) {
-        const int partner = linkPartner(cab);
-        if (joined && hasFolder)
-            loadCabIr(partner + 1, path);
+    // The partner's own menu steps the same way and names its file.
+    const int partner = loadChosenFile(cab);
+    if (partner >= 0)
         step(partner);
-    }
 }
 
 void Orvex::applyEditorRequest(int request, float value)

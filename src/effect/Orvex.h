@@ -94,6 +94,9 @@ private:
     void applyBlend(int pair, float value);
     void applyLoadButton(int cab, float value);
     void applyFileMenu(int cab);
+    // Loads the cab's folder and file name into it and, when linked, into its partner;
+    // returns the partner, or -1 when the cab is not linked.
+    int loadChosenFile(int cab);
     void applyStep(int cab, bool next);
     void applyEditorRequest(int request, float value);
     void setGuarded(int index, float value);
