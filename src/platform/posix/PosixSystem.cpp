@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cctype>
 #include <dirent.h>
+#include <pthread.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,9 +99,9 @@ std::vector<DirectoryEntry> listDirectory(const char* pattern)
 
 std::uint64_t currentThreadId()
 {
-    static std::atomic<std::uint64_t> next{1};
-    thread_local const std::uint64_t id = next.fetch_add(1);
-    return id;
+    // The thread's own handle rather than a thread_local counter: a plug-in module that a
+    // host loads and unloads is better off without thread-local storage of its own.
+    return static_cast<std::uint64_t>(::pthread_self());
 }
 
 } // namespace platform
