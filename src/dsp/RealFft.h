@@ -34,6 +34,10 @@ private:
     std::vector<double> scratch_;  // N doubles, work area of both transforms
     std::vector<int> bitReverse_;  // N/4 entries: 4*i with its lowest L bits reversed
     std::vector<double> cosine_;   // N/4 entries: cos(i*2*pi/N), a quarter wave
+    // Twiddles of the radix-2 passes with h = 8 .. N/2, copied from cosine_ so that the
+    // butterflies read them in order: the pass of half-block h keeps, from index h - 8, h/2
+    // cosines and then h/2 sines, each indexed by k (index 0 unused). N - 8 entries.
+    std::vector<double> twiddle_;
 };
 
 } // namespace dsp
