@@ -166,4 +166,19 @@ void CControl::notifyListener(CDrawContext* context)
         listener->valueChanged(context, this);
 }
 
+bool CControl::beginLeftClick(CDrawContext* context, std::int32_t& buttons)
+{
+    if (!mouseEnabled)
+        return false;
+    if (buttons == -1)
+        buttons = readMouseButtons(context);
+    if (!(buttons & kLButton))
+        return false;
+    if (listener && (buttons & kAnyModifier)) {
+        if (listener->controlModifierClicked(context, this, buttons) != 0)
+            return false;
+    }
+    return true;
+}
+
 } // namespace gui

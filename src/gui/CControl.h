@@ -64,6 +64,11 @@ protected:
     // Tells the listener (if any) that the value changed.
     void notifyListener(CDrawContext* context);
 
+    // The start of every control's click: reads the buttons when given as -1, refuses a
+    // disabled control or a click without the left button, and offers a click with a
+    // modifier to the listener first. True when the control should go on with the click.
+    bool beginLeftClick(CDrawContext* context, std::int32_t& buttons);
+
     CControlListener* listener = nullptr; // told of changes, not owned
     std::int32_t tag = 0;                 // the parameter index the control drives
     float drawnValue = 1.0f;              // value at the last draw

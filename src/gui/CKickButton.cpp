@@ -32,16 +32,8 @@ void CKickButton::draw(CDrawContext* context)
 
 void CKickButton::mouse(CDrawContext* context, const CPoint& where, std::int32_t buttons)
 {
-    if (!mouseEnabled)
+    if (!beginLeftClick(context, buttons))
         return;
-    if (buttons == -1)
-        buttons = readMouseButtons(context);
-    if (!(buttons & kLButton))
-        return;
-    if (listener && (buttons & kAnyModifier)) {
-        if (listener->controlModifierClicked(context, this, buttons) != 0)
-            return;
-    }
     const float startValue = value;
     const float pressedValue = startValue == 0.0f ? 1.0f : 0.0f;
     beginEdit();

@@ -196,16 +196,8 @@ void CKnob::reportStep(CDrawContext* context)
 
 void CKnob::mouse(CDrawContext* context, const CPoint& where, std::int32_t buttons)
 {
-    if (!mouseEnabled)
+    if (!beginLeftClick(context, buttons))
         return;
-    if (buttons == -1)
-        buttons = readMouseButtons(context);
-    if (!(buttons & kLButton))
-        return;
-    if (listener && (buttons & kAnyModifier)) {
-        if (listener->controlModifierClicked(context, this, buttons) != 0)
-            return;
-    }
     if (checkDefaultReset(context, buttons))
         return;
 

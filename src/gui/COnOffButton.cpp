@@ -29,16 +29,8 @@ void COnOffButton::draw(CDrawContext* context)
 
 void COnOffButton::mouse(CDrawContext* context, const CPoint& /*where*/, std::int32_t buttons)
 {
-    if (!mouseEnabled)
+    if (!beginLeftClick(context, buttons))
         return;
-    if (buttons == -1)
-        buttons = readMouseButtons(context);
-    if (!(buttons & kLButton))
-        return;
-    if (listener && (buttons & kAnyModifier)) {
-        if (listener->controlModifierClicked(context, this, buttons) != 0)
-            return;
-    }
     value = static_cast<std::int32_t>(value) == 0 ? 1.0f : 0.0f;
     if (style == kPreListenerUpdate) {
         beginEdit();
