@@ -10,7 +10,7 @@
 
 #include "dsp/Biquad.h"
 #include "dsp/CabSlotControls.h"
-#include "dsp/CabSlotSpectrum.h"
+#include "dsp/IrHandover.h"
 
 #include <atomic>
 #include <vector>
@@ -19,7 +19,7 @@ namespace dsp {
 
 class CabSlot {
 public:
-    static constexpr int kMaxFftSize = CabSlotSpectrum::kCapacity; // 4096
+    static constexpr int kMaxFftSize = IrHandover::kCapacity; // 4096
     static constexpr int kMaxDelay = 960; // floor(192000 * 0.005): the longest delay line
 
     CabSlot();
@@ -33,7 +33,7 @@ public:
     void clearAll();
 
     CabSlotControls controls;            // parameter-derived values (atomics)
-    CabSlotSpectrum spectrum;            // the prepared IR, handed over lock-free
+    IrHandover spectrum;            // the prepared IR, handed over lock-free
     std::atomic<bool> clearRequest{false}; // set by a bypass; applied at the next block
 
     std::vector<double> productSpectrum; // spectrum times input spectrum (packed)

@@ -169,20 +169,20 @@ TEST_P(RealFftSizes, InverseMatchesDirectSynthesis)
     const int n = GetParam();
     const int h = n / 2;
     RealFft fft(n);
-    const std::vector<double> spec = randomSignal(n, 11);
+    const std::vector<double> spectrum = randomSignal(n, 11);
     Guarded in(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i)
-        in[static_cast<size_t>(i)] = spec[static_cast<size_t>(i)];
+        in[static_cast<size_t>(i)] = spectrum[static_cast<size_t>(i)];
     Guarded out(static_cast<size_t>(n));
     fft.inverse(in.data(), out.data());
     EXPECT_TRUE(out.intact());
     for (int t = 0; t < n; t += 37) {
-        long double v = spec[0] + spec[static_cast<size_t>(h)] * ((t % 2) ? -1.0L : 1.0L);
+        long double v = spectrum[0] + spectrum[static_cast<size_t>(h)] * ((t % 2) ? -1.0L : 1.0L);
         for (int k = 1; k < h; ++k) {
             const long double a = 2.0L * kPi * ((static_cast<long long>(k) * t) % n) / n;
             // Z[k] = re + i*im with the positive kernel; x[t] = sum Z[k] e^(-i a).
-            v += 2.0L * (spec[static_cast<size_t>(k)] * std::cos(a) +
-                         spec[static_cast<size_t>(h + k)] * std::sin(a));
+            v += 2.0L * (spectrum[static_cast<size_t>(k)] * std::cos(a) +
+                         spectrum[static_cast<size_t>(h + k)] * std::sin(a));
         }
         ASSERT_NEAR(out[static_cast<size_t>(t)], static_cast<double>(v), 1e-10) << "t=" << t;
     }

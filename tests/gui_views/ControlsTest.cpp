@@ -259,7 +259,7 @@ TEST_F(ControlsTest, OnOffButtonTogglesOnEveryClickAndTellsTheListener)
     EXPECT_EQ(listener.values, (std::vector<float>{1.0f, 0.0f, 1.0f}));
     EXPECT_EQ(gui::Snapshot::renderView(button).getPixel(5, 5), pixelOf(kLight));
 
-    button->setValue(0.7f); // integer part 0: switches on
+    button->setValue(0.7f); // truncates to 0: switches on
     queueMouse(5, 5, gui::kLButton);
     click(5, 5);
     EXPECT_FLOAT_EQ(button->getValue(), 1.0f);

@@ -134,7 +134,7 @@ TEST_F(TextControlsTest, MenuEntriesAndTheCurrentEntry)
     menu.setValue(-1.5f);
     menu.setValue(std::nanf(""));
     EXPECT_EQ(menu.getCurrentIndex(), 2);
-    menu.setValue(-0.5f); // integer part 0
+    menu.setValue(-0.5f); // truncates to 0
     EXPECT_EQ(menu.getCurrentIndex(), 0);
 }
 

@@ -13,13 +13,13 @@
 
 namespace dsp {
 
-class CabSlotSpectrum {
+class IrHandover {
 public:
     static constexpr int kCapacity = 4096; // the largest FFT size
 
-    CabSlotSpectrum();
-    CabSlotSpectrum(const CabSlotSpectrum&) = delete;
-    CabSlotSpectrum& operator=(const CabSlotSpectrum&) = delete;
+    IrHandover();
+    IrHandover(const IrHandover&) = delete;
+    IrHandover& operator=(const IrHandover&) = delete;
 
     // Non-audio thread. Calls must not overlap each other (the caller serialises loads),
     // but may overlap acquire(). size is 1 .. kCapacity; values holds size doubles.

@@ -1,15 +1,15 @@
-#include "dsp/CabSlotSpectrum.h"
+#include "dsp/IrHandover.h"
 
 #include <algorithm>
 
 namespace dsp {
 
-CabSlotSpectrum::CabSlotSpectrum()
+IrHandover::IrHandover()
     : storage_(3 * static_cast<size_t>(kCapacity), 0.0)
 {
 }
 
-void CabSlotSpectrum::publish(const double* values, int size)
+void IrHandover::publish(const double* values, int size)
 {
     double* target = buffer(back_);
     std::copy(values, values + size, target);
@@ -21,7 +21,7 @@ void CabSlotSpectrum::publish(const double* values, int size)
     back_ = middle_.exchange(back_ | kFresh, std::memory_order_acq_rel) & kIndexMask;
 }
 
-bool CabSlotSpectrum::acquire()
+bool IrHandover::acquire()
 {
     if ((middle_.load(std::memory_order_relaxed) & kFresh) == 0) {
         return false;
