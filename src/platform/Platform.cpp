@@ -94,6 +94,8 @@ void invalidateWindow(Window* window, const Rect& area)
         l->invalidateWindow(window, area);
 }
 
+void dispatchPendingPaint() { layer().dispatchPendingPaint(); }
+
 void presentPixels(Window* window, const Rect& area, const std::uint32_t* pixels, std::int32_t width,
                    std::int32_t height, std::int32_t stride)
 {

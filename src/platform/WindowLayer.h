@@ -32,6 +32,8 @@ public:
     virtual Rect getWindowSize(const Window* window) = 0;
     virtual Point getWindowScreenOrigin(const Window* window) = 0;
     virtual void invalidateWindow(Window* window, const Rect& area) = 0;
+    // Backends without a message queue have no pending paint to deliver.
+    virtual void dispatchPendingPaint() {}
     virtual void presentPixels(Window* window, const Rect& area, const std::uint32_t* pixels, std::int32_t width,
                                std::int32_t height, std::int32_t stride) = 0;
     virtual bool registerDropTarget(Window* window, void* dropTarget) = 0;
