@@ -99,7 +99,7 @@ Orvex::Orvex(vst::HostCallback audioMaster) : AudioEffectX(audioMaster, kNumProg
 {
     engine_ = std::make_unique<dsp::ConvolutionEngine>(sampleRate);
     preparer_ = std::make_unique<dsp::IrPreparer>();
-    spectrum_.assign(dsp::ConvolutionEngine::kMaxFftSize, 0.0);
+    spectrum_.assign(dsp::ConvolutionEngine::kFftSize, 0.0);
 
     canProcessReplacing();
     programsAreChunks();
@@ -702,12 +702,11 @@ void Orvex::setSampleRate(float rate)
     AudioEffectX::setSampleRate(rate);
     if (!changed)
         return;
-    // The sizes follow the rate (the FFT size across 50000 Hz, the delay capacity always),
-    // each delay length is derived again for the new capacity, and the IRs are prepared
-    // again for the new rate.
+    // The sizes N, H and D stay as they were built (a stored delay is a number of samples
+    // of D, and must mean the same at every rate); only the filters follow the rate. The
+    // IRs are prepared again for the new rate, since one resampled for another rate would
+    // play a wrong cabinet until the next program change.
     engine_->setSampleRate(rate);
-    for (int cab = 0; cab < kNumCabs; ++cab)
-        deriveParameter(kDelay + cab, getParameter(kDelay + cab));
     reloadAllCabs();
 }
 
