@@ -222,9 +222,11 @@ private:
 
 // Live GDI and USER objects of this process as the system counts them (GetGuiResources),
 // and as we count them ourselves, since wine answers GetGuiResources with 0:
-// - GDI: this process's entries in the shared GDI handle table that the system publishes in
-//   the process environment block (Windows and wine keep one entry per live GDI object:
-//   bitmaps, DCs, fonts, brushes, pens, regions);
+// - GDI: the live entries of the GDI handle table that the system publishes in the process
+//   environment block, one per GDI object (bitmaps, DCs, fonts, brushes, pens, regions).
+//   Windows shares one table between processes and marks each entry with its owner; wine
+//   keeps a table per process and leaves the owner 0. So: entries owned by us, or by nobody
+//   (which on Windows adds the stock objects, a constant);
 // - USER: our windows (top-level and every child, found by enumeration) and whether the frame's
 //   window class is still registered.
 struct GdiHandleEntry {
@@ -251,7 +253,7 @@ int countOwnGdiObjects()
     for (int i = 0; i < 0x10000; ++i) {
         const GdiHandleEntry& e = table[i];
         const std::uint32_t owner = e.owner & 0xFFFF;
-        if (e.type != 0 && (owner == (pid & 0xFFFF) || owner == ((pid >> 2) & 0xFFFF)))
+        if (e.type != 0 && (owner == 0 || owner == (pid & 0xFFFF)))
             ++count;
     }
     return count;

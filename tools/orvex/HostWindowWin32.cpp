@@ -2,14 +2,11 @@
 // area is the editor's size, the thread's message pump, resizing on the plug-in's request and
 // a capture of the client area as the screen shows it (the plug-in's child window included).
 #include "HostWindow.h"
+#include "PngFile.h"
 
 #include <windows.h>
 
-#include <png.h>
-
-#include <csetjmp>
-#include <cstdio>
-#include <cstring>
+#include <cstdint>
 #include <vector>
 
 namespace cli {
@@ -35,38 +32,6 @@ bool registerHostClass(WNDPROC procedure)
     wc.lpszClassName = kClassName;
     registered = RegisterClassA(&wc) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
     return registered;
-}
-
-// Writes 8-bit RGB rows (top-down) to a PNG file with libpng; false and no file on failure.
-bool writeRgbPng(const std::string& path, int width, int height, const std::vector<std::uint8_t>& rgb,
-                 std::string& error)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        error = "cannot create " + path;
-        return false;
-    }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    bool ok = false;
-    if (png != nullptr && info != nullptr && setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                     PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        for (int y = 0; y < height; ++y)
-            png_write_row(png, rgb.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 3);
-        png_write_end(png, nullptr);
-        ok = true;
-    }
-    png_destroy_write_struct(png != nullptr ? &png : nullptr, info != nullptr ? &info : nullptr);
-    const bool closed = std::fclose(file) == 0;
-    if (!ok || !closed) {
-        std::remove(path.c_str());
-        error = "cannot write " + path;
-        return false;
-    }
-    return true;
 }
 
 class HostWindowWin32 : public HostWindow {
@@ -142,18 +107,12 @@ public:
         // A copy from the screen over the client rectangle: what the user sees, the plug-in's
         // child window included (a copy from our own window's context would leave the child
         // out, since the window clips its children).
-        std::vector<std::uint8_t> bgra;
-        if (!copyScreen(origin.x, origin.y, width, height, bgra)) {
+        std::vector<std::uint32_t> pixels;
+        if (!copyScreen(origin.x, origin.y, width, height, pixels)) {
             error = "cannot copy the window's pixels from the screen";
             return false;
         }
-        std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
-        for (std::size_t i = 0, n = rgb.size() / 3; i < n; ++i) {
-            rgb[3 * i + 0] = bgra[4 * i + 2];
-            rgb[3 * i + 1] = bgra[4 * i + 1];
-            rgb[3 * i + 2] = bgra[4 * i + 0];
-        }
-        return writeRgbPng(pngPath, width, height, rgb, error);
+        return writePngFile(pngPath, width, height, pixels, error);
     }
 
     void destroy() override
@@ -171,8 +130,8 @@ private:
         return r;
     }
 
-    // Copies a screen rectangle into top-down 32-bit BGRA pixels.
-    static bool copyScreen(int x, int y, int width, int height, std::vector<std::uint8_t>& out)
+    // Copies a screen rectangle into top-down 0x00RRGGBB pixels (a 32-bit DIB's layout).
+    static bool copyScreen(int x, int y, int width, int height, std::vector<std::uint32_t>& out)
     {
         HDC screen = GetDC(nullptr);
         if (screen == nullptr)
@@ -193,8 +152,8 @@ private:
             ok = BitBlt(memory, 0, 0, width, height, screen, x, y, SRCCOPY) != 0;
             GdiFlush();
             if (ok) {
-                const auto* p = static_cast<const std::uint8_t*>(bits);
-                out.assign(p, p + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+                const auto* p = static_cast<const std::uint32_t*>(bits);
+                out.assign(p, p + static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
             }
             SelectObject(memory, old);
         }
