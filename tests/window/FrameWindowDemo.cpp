@@ -7,6 +7,8 @@
 // stdin (see runCommand). The window keeps running its message loop while it waits, so a
 // command never blocks the window.
 #include "HostWindow.h"
+#include "PluginHost.h"
+#include "WindowProbes.h"
 
 #include "files/CFileSelector.h"
 #include "gui/CAnimKnob.h"
@@ -220,82 +222,6 @@ private:
     gui::CTextLabel* fileLabel_ = nullptr; // shows the chosen file's name
 };
 
-// Live GDI and USER objects of this process as the system counts them (GetGuiResources),
-// and as we count them ourselves, since wine answers GetGuiResources with 0:
-// - GDI: the live entries of the GDI handle table that the system publishes in the process
-//   environment block, one per GDI object (bitmaps, DCs, fonts, brushes, pens, regions).
-//   Windows shares one table between processes and marks each entry with its owner; wine
-//   keeps a table per process and leaves the owner 0. So: entries owned by us, or by nobody
-//   (which on Windows adds the stock objects, a constant);
-// - USER: our windows (top-level and every child, found by enumeration) and whether the frame's
-//   window class is still registered.
-struct GdiHandleEntry {
-    std::uint64_t object;     // kernel pointer
-    std::uint32_t owner;      // process id (low 16 bits on wine) and a count
-    std::uint16_t unique;     // upper half of the handle
-    std::uint8_t type;        // 0: free
-    std::uint8_t flags;
-    std::uint64_t userPointer;
-};
-static_assert(sizeof(GdiHandleEntry) == 24, "the GDI handle table's entry layout");
-
-int countOwnGdiObjects()
-{
-    // PEB->GdiSharedHandleTable, at 0xF8 in the 64-bit process environment block.
-    std::uintptr_t pebAddress = 0;
-    asm volatile("movq %%gs:0x60, %0" : "=r"(pebAddress)); // the thread block's PEB pointer
-    const auto* peb = reinterpret_cast<const std::uint8_t*>(pebAddress);
-    const auto* table = *reinterpret_cast<const GdiHandleEntry* const*>(peb + 0xF8);
-    if (table == nullptr)
-        return -1;
-    const std::uint32_t pid = GetCurrentProcessId();
-    int count = 0;
-    for (int i = 0; i < 0x10000; ++i) {
-        const GdiHandleEntry& e = table[i];
-        const std::uint32_t owner = e.owner & 0xFFFF;
-        if (e.type != 0 && (owner == 0 || owner == (pid & 0xFFFF)))
-            ++count;
-    }
-    return count;
-}
-
-BOOL CALLBACK countWindow(HWND hwnd, LPARAM counter)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == GetCurrentProcessId()) {
-        ++*reinterpret_cast<int*>(counter);
-        EnumChildWindows(hwnd, countWindow, counter);
-    }
-    return TRUE;
-}
-
-int countOwnWindows()
-{
-    int count = 0;
-    EnumWindows(countWindow, reinterpret_cast<LPARAM>(&count));
-    return count;
-}
-
-// Whether a window class of the plug-in layer ("OrvexPlugin" + module) is registered.
-bool frameClassRegistered()
-{
-    char name[64];
-    std::snprintf(name, sizeof name, "OrvexPlugin%p", static_cast<void*>(GetModuleHandleA(nullptr)));
-    WNDCLASSA info{};
-    return GetClassInfoA(GetModuleHandleA(nullptr), name, &info) != 0;
-}
-
-std::string countObjects()
-{
-    HANDLE self = GetCurrentProcess();
-    std::ostringstream out;
-    out << "counts gdi=" << GetGuiResources(self, GR_GDIOBJECTS) << " user=" << GetGuiResources(self, GR_USEROBJECTS)
-        << " owngdi=" << countOwnGdiObjects() << " windows=" << countOwnWindows()
-        << " frameclass=" << frameClassRegistered();
-    return out.str();
-}
-
 // Commands from stdin, handed to the window's thread.
 struct CommandQueue {
     std::mutex lock;              // guards lines and closed
@@ -315,6 +241,8 @@ int main()
     }
     DemoEditor editor(*host);
     editor.open();
+    std::unique_ptr<cli::PluginHost> plugin; // a loaded plug-in, for the plug-in commands
+    int pluginWidth = 0, pluginHeight = 0;   // its editor's size
 
     CommandQueue queue;
     const DWORD mainThread = GetCurrentThreadId();
@@ -395,6 +323,7 @@ int main()
             const bool registered = target != nullptr && GetPropA(child, "OleDropTargetInterface") != nullptr;
             if (target)
                 target->addRef(); // ours, to see who else still holds it afterwards
+            DestroyProbe::watch(child);
             other->destroy();
             const bool childGone = child != nullptr && !IsWindow(child);
             const bool frameOpen = frame->isOpen();
@@ -402,8 +331,29 @@ int main()
             const std::uint32_t othersLeft = target ? target->release() : 99;
             std::ostringstream out;
             out << "parentfirst registered=" << registered << " childgone=" << childGone << " open=" << frameOpen
-                << " targetrefs=" << othersLeft;
+                << " targetleft=" << DestroyProbe::targetLeft() << " targetrefs=" << othersLeft;
             say(out.str());
+        } else if (verb == "plugin") {
+            // A plug-in's own editor in a second host window (the product, under test
+            // end to end): load it and open its editor once.
+            plugin = std::make_unique<cli::PluginHost>();
+            int w = 0, h = 0;
+            if (!plugin->load(argument, 44100.0, 512, error) || !plugin->editorSize(w, h)) {
+                say("error plugin " + error);
+                plugin.reset();
+                continue;
+            }
+            pluginWidth = w;
+            pluginHeight = h;
+            say(runEditor(*plugin, w, h, false));
+        } else if (verb == "plugincycles" && plugin) {
+            const int n = std::stoi(argument);
+            std::string last;
+            for (int i = 0; i < n; ++i)
+                last = runEditor(*plugin, pluginWidth, pluginHeight, false);
+            say("plugincycled " + std::to_string(n) + " " + last);
+        } else if (verb == "pluginparentfirst" && plugin) {
+            say(runEditor(*plugin, pluginWidth, pluginHeight, true));
         } else {
             say("error unknown command " + verb);
         }
