@@ -94,8 +94,6 @@ void invalidateWindow(Window* window, const Rect& area)
         l->invalidateWindow(window, area);
 }
 
-void dispatchPendingPaint() { layer().dispatchPendingPaint(); }
-
 void presentPixels(Window* window, const Rect& area, const std::uint32_t* pixels, std::int32_t width,
                    std::int32_t height, std::int32_t stride)
 {
@@ -141,6 +139,7 @@ void setCurrentCursor(CursorId cursor) { layer().setCurrentCursor(cursor); }
 
 std::uint32_t getTicks() { return layer().getTicks(); }
 void sleepMs(std::uint32_t ms) { layer().sleepMs(ms); }
+void dispatchPendingPaint() { layer().dispatchPendingPaint(); }
 
 std::int32_t showPopupMenu(Window* owner, const Point& screenPos, const std::vector<MenuItem>& items, bool trackRight)
 {

@@ -89,11 +89,6 @@ Rect getWindowSize(const Window* window);
 Point getWindowScreenOrigin(const Window* window);
 // Asks for an onPaint of this part of the window later.
 void invalidateWindow(Window* window, const Rect& area);
-// Takes one pending paint request of the calling thread's windows off the queue and delivers
-// it (Win32: PeekMessage for WM_PAINT only, then DispatchMessage). Long mouse gestures call
-// this so that the window keeps being repainted while no message loop runs; on Windows it
-// also lets the system see the mouse button's release. Headless: nothing happens.
-void dispatchPendingPaint();
 // Copies `area` of a top-down BGRA pixel block (premultiplied alpha; `width` x `height`
 // pixels, `stride` pixels per row) to the same place in the window. `area` is clipped to
 // both the block and the window.
@@ -158,6 +153,11 @@ void setCurrentCursor(CursorId cursor);
 std::uint32_t getTicks();
 // Sleeps (headless: advances the fake clock by ms instead).
 void sleepMs(std::uint32_t ms);
+// Takes one pending paint request of the calling thread's windows from the system's queue
+// and handles it now, so a window keeps repainting while a control runs its own mouse
+// tracking loop (Win32: PeekMessage for WM_PAINT only, then DispatchMessage). Headless has
+// no queue: the call is only counted (Headless.h: paintDispatchCount).
+void dispatchPendingPaint();
 
 // ---------------------------------------------------------------------------------------
 // Popup menu

@@ -32,8 +32,6 @@ public:
     virtual Rect getWindowSize(const Window* window) = 0;
     virtual Point getWindowScreenOrigin(const Window* window) = 0;
     virtual void invalidateWindow(Window* window, const Rect& area) = 0;
-    // Backends without a message queue have no pending paint to deliver.
-    virtual void dispatchPendingPaint() {}
     virtual void presentPixels(Window* window, const Rect& area, const std::uint32_t* pixels, std::int32_t width,
                                std::int32_t height, std::int32_t stride) = 0;
     virtual bool registerDropTarget(Window* window, void* dropTarget) = 0;
@@ -54,6 +52,8 @@ public:
 
     virtual std::uint32_t getTicks() = 0;
     virtual void sleepMs(std::uint32_t ms) = 0;
+    // A layer without a message queue of its own has nothing to dispatch.
+    virtual void dispatchPendingPaint() {}
 
     virtual std::int32_t showPopupMenu(Window* owner, const Point& screenPos, const std::vector<MenuItem>& items,
                                        bool trackRight) = 0;

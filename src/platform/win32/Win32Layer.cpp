@@ -217,13 +217,6 @@ void Win32Layer::invalidateWindow(Window* window, const Rect& area)
     }
 }
 
-void Win32Layer::dispatchPendingPaint()
-{
-    MSG message;
-    if (PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
-        DispatchMessageA(&message);
-}
-
 void Win32Layer::presentPixels(Window* window, const Rect& area, const std::uint32_t* pixels, std::int32_t width,
                                std::int32_t height, std::int32_t stride)
 {
@@ -385,6 +378,13 @@ void Win32Layer::setCurrentCursor(CursorId cursor)
 
 std::uint32_t Win32Layer::getTicks() { return GetTickCount(); }
 void Win32Layer::sleepMs(std::uint32_t ms) { Sleep(ms); }
+
+void Win32Layer::dispatchPendingPaint()
+{
+    MSG message;
+    if (PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+        DispatchMessageA(&message);
+}
 
 std::int32_t Win32Layer::showPopupMenu(Window* owner, const Point& screenPos, const std::vector<MenuItem>& items,
                                        bool trackRight)

@@ -22,7 +22,6 @@ public:
     Rect getWindowSize(const Window* window) override;
     Point getWindowScreenOrigin(const Window* window) override;
     void invalidateWindow(Window* window, const Rect& area) override;
-    void dispatchPendingPaint() override;
     void presentPixels(Window* window, const Rect& area, const std::uint32_t* pixels, std::int32_t width,
                        std::int32_t height, std::int32_t stride) override;
     bool registerDropTarget(Window* window, void* dropTarget) override;
@@ -43,6 +42,7 @@ public:
 
     std::uint32_t getTicks() override;
     void sleepMs(std::uint32_t ms) override;
+    void dispatchPendingPaint() override;
 
     std::int32_t showPopupMenu(Window* owner, const Point& screenPos, const std::vector<MenuItem>& items,
                                bool trackRight) override;
