@@ -179,9 +179,28 @@ class Image:
         x0, y0, x1, y1 = area or (0, 0, self.width, self.height)
         found = []
         for y in range(y0, y1):
+            a, b = 3 * (y * self.width + x0), 3 * (y * self.width + x1)
+            if self.rgb[a:b] == other.rgb[a:b]:
+                continue
             for x in range(x0, x1):
                 if any(l <= x < r and t <= y < b for (l, t, r, b) in skip):
                     continue
                 if self.pixel(x, y) != other.pixel(x, y):
                     found.append((x, y, self.pixel(x, y), other.pixel(x, y)))
         return found
+
+
+def window_geometry(title_regex, timeout=15.0):
+    """(x, y, width, height) on the screen of the X window of a visible window whose title
+    matches; wine's X window of a top-level window is its client area. None if not found."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        ids = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", title_regex], stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, text=True).stdout.split()
+        if ids:
+            out = subprocess.run(["xdotool", "getwindowgeometry", "--shell", ids[-1]], stdout=subprocess.PIPE,
+                                 text=True).stdout
+            g = dict(line.split("=", 1) for line in out.split() if "=" in line)
+            return int(g["X"]), int(g["Y"]), int(g["WIDTH"]), int(g["HEIGHT"])
+        time.sleep(0.2)
+    return None
