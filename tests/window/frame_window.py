@@ -65,6 +65,16 @@ moved = Image(shot("knob_moved.png"))
 check(moved.differences(opened, area=(20, 20, 60, 60)), "the knob is drawn at its new place")
 check(not moved.differences(opened, skip=[(20, 20, 60, 60)]), "nothing else changed")
 
+# Wheel: one notch up over the knob raises it by one step, as one gesture.
+xdo("mousemove", ox + 40, oy + 40)
+time.sleep(0.1)
+xdo("click", 4)
+time.sleep(0.5)
+lines = demo.drain()
+wheeled = [float(l.split()[2]) for l in lines if l.startswith("value 1 ")]
+check(lines[:1] == ["begin 1"] and len(wheeled) == 1 and wheeled[0] > values[-1] and lines[-1:] == ["end 1"],
+      "a wheel notch over the knob raises it: %s" % lines)
+
 # Switch: a click toggles it, a second one back.
 click(ox + 100, oy + 40)
 click(ox + 100, oy + 40)
