@@ -295,6 +295,13 @@ int main()
         } else if (verb == "snapshot") {
             gui::COffscreenContext* image = editor.frame() ? editor.frame()->getOffscreen() : nullptr;
             say(image && gui::PngWriter::writeFile(image->getPixels(), argument.c_str()) ? "snapshot" : "error snapshot");
+        } else if (verb == "cursor" && editor.frame()) {
+            // The frame shows a cursor type (gui::CCursorType); "cursor ?" tells whether the
+            // cursor now shown is the system's hand.
+            if (argument == "?")
+                say(std::string("cursor hand=") + (GetCursor() == LoadCursorA(nullptr, IDC_HAND) ? "1" : "0"));
+            else
+                editor.frame()->setCursor(std::stoi(argument));
         } else if (verb == "counts") {
             say(countObjects());
         } else if (verb == "cycles") {

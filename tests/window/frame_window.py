@@ -75,6 +75,22 @@ wheeled = [float(l.split()[2]) for l in lines if l.startswith("value 1 ")]
 check(lines[:1] == ["begin 1"] and len(wheeled) == 1 and wheeled[0] > values[-1] and lines[-1:] == ["end 1"],
       "a wheel notch over the knob raises it: %s" % lines)
 
+# Cursor: the shape the frame chose stays while the pointer moves over the window (each move
+# asks the window for its cursor again), and the default brings the arrow back.
+demo.send("cursor 9")
+for x in (150, 160, 170):
+    xdo("mousemove", ox + x, oy + 80)
+    time.sleep(0.1)
+demo.send("cursor ?")
+got = demo.expect("^cursor hand=")
+check(got is not None and got.string == "cursor hand=1", "the hand cursor stays over the window")
+demo.send("cursor 0")
+xdo("mousemove", ox + 180, oy + 80)
+time.sleep(0.2)
+demo.send("cursor ?")
+got = demo.expect("^cursor hand=")
+check(got is not None and got.string == "cursor hand=0", "the default cursor comes back")
+
 # Switch: a click toggles it, a second one back.
 click(ox + 100, oy + 40)
 click(ox + 100, oy + 40)
