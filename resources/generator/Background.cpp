@@ -8,6 +8,7 @@
 #include "SkinLayout.h"
 #include "Text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -38,6 +39,22 @@ Rgba brushedMetal(float x, float y)
     const float sheen = 0.018f * (1.0f - (x / kWidth) * 0.6f - (y / kHeight) * 0.4f);
     const Rgba& b = pal::panel;
     return Rgba{clamp01(b.r + v + sheen), clamp01(b.g + v + sheen), clamp01(b.b + v * 1.1f + sheen), 1};
+}
+
+Rgba grilleCloth(float x, float y)
+{
+    // Basketweave: 3-pixel cells whose threads run across and down in turn; each thread a
+    // little lighter or darker, and now and then a light fleck (salt and pepper).
+    const int cx = static_cast<int>(std::floor(x / 3)), cy = static_cast<int>(std::floor(y / 3));
+    const float fx = x / 3 - cx, fy = y / 3 - cy;
+    const bool across = ((cx + cy) & 1) == 0;
+    const float shade = std::sin(kPi * (across ? fy : fx));
+    const float thread = hash01(across ? cy : cx, across ? cx / 2 : cy / 2, 31);
+    const Rgba dark = rgb(14, 12, 11), light = rgb(92, 78, 62);
+    Rgba c = mix(dark, light, clamp01(shade * (0.35f + 0.35f * thread)));
+    if (hash01(cx, cy, 32) > 0.93f)
+        c = mix(c, rgb(170, 160, 140), 0.35f * shade);
+    return c;
 }
 
 Rgba tolex(float x, float y)
@@ -90,13 +107,44 @@ void drawHeader(Image& image)
                vertical(kHeaderBottom + 3, Rgba{0, 0, 0, 0.6f}, kHeaderBottom + 6, Rgba{0, 0, 0, 0}),
                Box{0, kHeaderBottom + 3, kWidth, kHeaderBottom + 6});
 
-    // The name plate: metal letters with a warm top light.
-    const float nameX = 34, nameBase = 52;
-    Text::draw(image, Face::SerifBold, 40, "Orvex", nameX, nameBase + 2, solid(Rgba{0, 0, 0, 0.8f}), 1);
-    Text::draw(image, Face::SerifBold, 40, "Orvex", nameX, nameBase,
-               vertical(nameBase - 28, rgb(250, 236, 205), nameBase, rgb(196, 150, 86)), 1);
-    Text::draw(image, Face::Sans, 9, "SIX-SLOT CABINET IMPULSE SIMULATOR", nameX + 2, nameBase + 18,
-               solid(pal::legendDim), 1.6f);
+    // The front of an amp head: basketweave grille cloth with cream piping, the name on it.
+    const float gx0 = 26, gy0 = 9, gx1 = 600, gy1 = 77;
+    const Box grille{static_cast<int>(gx0) - 4, static_cast<int>(gy0) - 4, static_cast<int>(gx1) + 5,
+                     static_cast<int>(gy1) + 5};
+    image.glow(roundRect(gx0, gy0 + 1, gx1, gy1 + 1, 5), Rgba{0, 0, 0, 0.7f}, 3.0f, grille);
+    image.fill(roundRect(gx0, gy0, gx1, gy1, 5), Paint(grilleCloth), grille);
+    image.fill(subtract(roundRect(gx0, gy0, gx1, gy1, 5), roundRect(gx0 + 1.6f, gy0 + 1.6f, gx1 - 1.6f, gy1 - 1.6f, 3.6f)),
+               vertical(gy0, rgb(236, 226, 200), gy1, rgb(150, 140, 118)), grille);
+    // Shade the cloth towards the piping, as a stretched cloth falls into the frame.
+    image.fill(roundRect(gx0 + 1.6f, gy0 + 1.6f, gx1 - 1.6f, gy1 - 1.6f, 3.6f), [=](float x, float y) {
+        const float edge = std::min(std::min(x - gx0, gx1 - x), std::min(y - gy0, gy1 - y));
+        return Rgba{0, 0, 0, 0.5f * clamp01(1 - edge / 9.0f)};
+    }, grille);
+
+    const float nameX = 52, nameBase = 50;
+    Text::draw(image, Face::SerifBold, 38, "Orvex", nameX + 1, nameBase + 2, solid(Rgba{0, 0, 0, 0.85f}), 1);
+    Text::draw(image, Face::SerifBold, 38, "Orvex", nameX, nameBase,
+               vertical(nameBase - 27, rgb(252, 240, 210), nameBase, rgb(190, 142, 76)), 1);
+    Text::draw(image, Face::SansBold, 8, "SIX-SLOT CABINET IMPULSE SIMULATOR", nameX + 3, nameBase + 16,
+               solid(Rgba{0, 0, 0, 0.8f}), 1.6f);
+    Text::draw(image, Face::SansBold, 8, "SIX-SLOT CABINET IMPULSE SIMULATOR", nameX + 2, nameBase + 15,
+               solid(rgb(208, 198, 174)), 1.6f);
+
+    // The control strip of the global controls: a metal plate screwed onto the tolex.
+    const float px0 = 618, py0 = 6, px1 = 792, py1 = 81;
+    const Box panelBox{static_cast<int>(px0) - 4, 0, static_cast<int>(px1) + 5, static_cast<int>(py1) + 5};
+    image.glow(roundRect(px0, py0 + 1.5f, px1, py1 + 1.5f, 5), Rgba{0, 0, 0, 0.8f}, 3.5f, panelBox);
+    image.fill(roundRect(px0, py0, px1, py1, 5), rgb(8, 8, 9), panelBox);
+    image.fill(roundRect(px0 + 1, py0 + 1, px1 - 1, py1 - 1, 4), Paint(brushedMetal), panelBox);
+    image.fill(subtract(roundRect(px0 + 1, py0 + 1, px1 - 1, py1 - 1, 4), roundRect(px0 + 1, py0 + 2, px1 - 1, py1 - 1, 4)),
+               Rgba{1, 1, 1, 0.16f}, panelBox);
+}
+
+void drawFooter(Image& image)
+{
+    const float y = kHeight - 22.0f;
+    Text::legend(image, Face::SansBold, 7, "LOAD A WAV IMPULSE RESPONSE INTO EACH CAB   \xc2\xb7   LINK PAIRS FOR STEREO   \xc2\xb7   BLEND 1-3 AND 2-4",
+                 kWidth / 2.0f, y + 9, pal::legendDim, 1.2f);
 }
 
 } // namespace
@@ -106,12 +154,31 @@ Image background()
     Image image(kWidth, kHeight);
     image.fill(Shape([](float, float) { return -1.0f; }), Paint(brushedMetal));
     drawHeader(image);
+    drawFooter(image);
     for (int cab = 1; cab <= 6; ++cab)
         drawBay(image, bay(cab));
+
+    // A cab's value labels overlap one another: they sit in one long display strip.
+    for (int cab = 1; cab <= 6; ++cab) {
+        Box strip{kWidth, kHeight, 0, 0};
+        for (const Placed& p : layout())
+            if (p.cab == cab && p.kind == Kind::ValueLabel)
+                strip = Box{std::min(strip.x0, p.x), std::min(strip.y0, p.y), std::max(strip.x1, p.x + p.w),
+                            std::max(strip.y1, p.y + p.h)};
+        drawPlateBezel(image, strip.x0, strip.y0, strip.x1 - strip.x0, strip.y1 - strip.y0);
+        Image plate(strip.x1 - strip.x0, strip.y1 - strip.y0);
+        drawPlate(plate, 0, 0, plate.width(), plate.height(), true, true);
+        image.draw(plate, strip.x0, strip.y0);
+    }
 
     for (const Placed& p : layout()) {
         switch (p.kind) {
         case Kind::ValueLabel:
+            if (p.cab != 0) {
+                Text::legend(image, Face::SansBold, 7.5f, p.legend, p.x + p.w / 2.0f, p.y + p.h + 9.0f, pal::legend, 1.2f);
+                break;
+            }
+            [[fallthrough]];
         case Kind::FolderLabel:
         case Kind::FileMenu:
             drawPlateBezel(image, p.x, p.y, p.w, p.h);

@@ -68,7 +68,8 @@ void drawKnob(Image& image, float oy, float value)
     const float cx = 20, cy = oy + 20;
     const Box box{0, static_cast<int>(oy), 40, static_cast<int>(oy) + 40};
     // Value track and the lit arc up to the value.
-    image.fill(arc(cx, cy, 17.2f, 1.7f, kKnobFrom, kKnobTo), rgb(6, 6, 7), box);
+    image.fill(arc(cx, cy, 17.2f, 1.8f, kKnobFrom, kKnobTo), rgb(5, 5, 6), box);
+    image.fill(arc(cx, cy, 17.2f, 1.1f, kKnobFrom, kKnobTo), rgb(22, 22, 24), box);
     const float angle = kKnobFrom + (kKnobTo - kKnobFrom) * value;
     if (value > 0) {
         image.glow(arc(cx, cy, 17.2f, 0.9f, kKnobFrom, angle), withAlpha(pal::amber, 0.35f), 2.2f, box);
@@ -79,13 +80,16 @@ void drawKnob(Image& image, float oy, float value)
     image.fill(circle(cx, cy, 13.0f), vertical(cy - 13, rgb(58, 59, 63), cy + 13, rgb(14, 14, 15)), box);
     image.fill(circle(cx, cy, 10.6f), rgb(10, 10, 11), box);
     image.fill(circle(cx, cy, 10.0f), [=](float x, float y) {
-        // Turned aluminium: a soft light from the upper left and fine concentric rings.
-        const float dx = x - cx, dy = y - cy, d = std::hypot(dx, dy);
+        // Spun aluminium: a conic sheen (two bright sectors, as a turned cap shows under one
+        // lamp) over a soft light from the upper left.
+        const float dx = x - cx, dy = y - cy;
+        const float phi = std::atan2(dy, dx);
+        const float conic = 0.5f + 0.5f * std::cos(2 * (phi + 0.8f));
         const float light = clamp01(0.55f - (dx * 0.5f + dy) / 26.0f);
-        const float rings = 0.04f * std::sin(d * 5.1f);
-        const float v = 0.17f + 0.22f * light + rings;
+        const float v = 0.13f + 0.10f * light + 0.13f * conic * conic;
         return Rgba{v, v * 1.01f, v * 1.05f, 1};
     }, box);
+    image.fill(ring(cx, cy, 9.3f, 10.0f), Rgba{1, 1, 1, 0.07f}, box);
     // Pointer.
     const float a = angle * kPi / 180;
     const float sx = std::sin(a), sy = -std::cos(a);
@@ -212,18 +216,18 @@ Image bypassButton(bool even)
 {
     Image odd = twoStates(58, 43, [](Image& image, bool lit) {
         drawCap(image, 3.0f, 4.0f, 55.0f, 31.0f, 3.5f, lit ? 1.08f : 1.0f);
-        drawLed(image, 12.0f, 17.5f, 3.4f, pal::amber, lit, 5.0f);
-        Text::drawCentred(image, Face::SansBold, 8, "ACTIVE", 34.5f, 20.5f,
-                          solid(lit ? pal::legend : pal::legendDim), 0.5f);
+        drawLed(image, 11.5f, 17.5f, 3.0f, pal::amber, lit, 5.0f);
+        Text::drawCentred(image, Face::SansBold, 7.5f, "ACTIVE", 34.0f, 20.5f,
+                          solid(lit ? pal::legend : pal::legendDim), 0.6f);
     });
     if (!even)
         return odd;
     // Mirrored so the LED faces its own cab; the text is drawn again the right way round.
     return twoStates(58, 43, [](Image& image, bool lit) {
         drawCap(image, 3.0f, 4.0f, 55.0f, 31.0f, 3.5f, lit ? 1.08f : 1.0f);
-        drawLed(image, 46.0f, 17.5f, 3.4f, pal::amber, lit, 5.0f);
-        Text::drawCentred(image, Face::SansBold, 8, "ACTIVE", 23.5f, 20.5f,
-                          solid(lit ? pal::legend : pal::legendDim), 0.5f);
+        drawLed(image, 46.5f, 17.5f, 3.0f, pal::amber, lit, 5.0f);
+        Text::drawCentred(image, Face::SansBold, 7.5f, "ACTIVE", 24.0f, 20.5f,
+                          solid(lit ? pal::legend : pal::legendDim), 0.6f);
     });
 }
 
@@ -241,18 +245,18 @@ Image linkButton()
     });
 }
 
-Image plate(int width, int height, bool alpha, bool roundRight)
+Image plate(int width, int height, bool alpha, bool roundLeft, bool roundRight)
 {
     Image image(width, height);
     if (!alpha) // an RGB picture: opaque corners in the plate's own dark
         image.fill(roundRect(-1, -1, width + 1.0f, height + 1.0f, 0.1f), rgb(10, 10, 11));
-    drawPlate(image, 0, 0, width, height, true, roundRight);
+    drawPlate(image, 0, 0, width, height, roundLeft, roundRight);
     return image;
 }
 
 Image menuPlate()
 {
-    Image image = plate(232, 17, true, true);
+    Image image = plate(232, 17, true, true, true);
     image.fill(polygon({221.5f, 7.0f, 227.5f, 7.0f, 224.5f, 10.5f}), pal::legendDim);
     return image;
 }
@@ -273,11 +277,11 @@ Image picture(int id)
     case 9: return bypassButton(true);
     case 10: return phaseButton(true);
     case 11: case 12: case 13: return linkButton();
-    case 14: return plate(232, 17, true, false); // the left part of the 267-pixel folder plate
+    case 14: return plate(232, 17, true, true, false); // the left part of the 267-pixel folder plate
     case 15: case 21: return menuPlate();
-    case 16: return plate(45, 15, true, true);
-    case 17: case 18: case 19: return plate(289, 36, false, true);
-    case 20: return plate(267, 17, false, true);
+    case 16: return plate(45, 15, true, false, false); // square: neighbouring value labels overlap
+    case 17: case 18: case 19: return plate(289, 36, false, true, true);
+    case 20: return plate(267, 17, false, true, true);
     case 22: return soloButton();
     case 23: return blendButton();
     default: return Image();

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 namespace skin {
 
@@ -22,6 +23,22 @@ FT_Face faceFor(Face face, float pixelSize)
 
 // Light hinting: glyphs keep their shapes and only snap vertically, which suits small caps.
 constexpr FT_Int32 kLoadFlags = FT_LOAD_TARGET_LIGHT;
+
+// The characters of a UTF-8 string (the legends use one or two non-ASCII signs).
+std::vector<FT_ULong> characters(const std::string& text)
+{
+    std::vector<FT_ULong> out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c & 0xE0) == 0xC0 && i + 1 < text.size()) {
+            out.push_back(((c & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu));
+            ++i;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
 
 } // namespace
 
@@ -59,11 +76,12 @@ float Text::width(Face face, float pixelSize, const std::string& text, float tra
 {
     FT_Face f = faceFor(face, pixelSize);
     float w = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (FT_Load_Char(f, static_cast<unsigned char>(text[i]), kLoadFlags) != 0)
+    const std::vector<FT_ULong> chars = characters(text);
+    for (std::size_t i = 0; i < chars.size(); ++i) {
+        if (FT_Load_Char(f, chars[i], kLoadFlags) != 0)
             continue;
         w += f->glyph->advance.x / 64.0f;
-        if (i + 1 < text.size())
+        if (i + 1 < chars.size())
             w += tracking;
     }
     return w;
@@ -75,7 +93,7 @@ void Text::draw(Image& image, Face face, float pixelSize, const std::string& tex
     FT_Face f = faceFor(face, pixelSize);
     float pen = std::round(x);
     const int base = static_cast<int>(std::lround(baseline));
-    for (unsigned char ch : text) {
+    for (FT_ULong ch : characters(text)) {
         if (FT_Load_Char(f, ch, kLoadFlags | FT_LOAD_RENDER) != 0)
             continue;
         const FT_GlyphSlot g = f->glyph;
