@@ -35,6 +35,7 @@ const char* CommandLine::usage()
     return "usage:\n"
            "  orvex info PLUGIN [state options]\n"
            "  orvex render PLUGIN --in IN.wav --out OUT.wav [state options] [--save-chunk FILE]\n"
+           "  orvex snapshot PLUGIN --out EDITOR.png [state options]\n"
            "  orvex help\n"
            "\n"
            "PLUGIN is a VST 2 plug-in module (.so on Linux, .dll on Windows).\n"
@@ -43,6 +44,8 @@ const char* CommandLine::usage()
            "and programs. render processes IN.wav through the plug-in and writes OUT.wav as\n"
            "32-bit float with one channel per plug-in output and exactly the input's length;\n"
            "a mono input feeds every plug-in input. It prints peak and RMS per output channel.\n"
+           "snapshot (Orvex only) opens the plug-in's editor without a window system and writes\n"
+           "its pixels to EDITOR.png.\n"
            "\n"
            "state options (applied in this order: chunks, program, settings):\n"
            "  --chunk FILE          restore a bank chunk (all programs)\n"
@@ -56,7 +59,7 @@ const char* CommandLine::usage()
            "  --block N             largest block per process call, 1 to 65536 (default 512)\n"
            "render only:\n"
            "  --in FILE             input WAV: 8/16/24/32-bit PCM or 32/64-bit float\n"
-           "  --out FILE            output WAV\n"
+           "  --out FILE            output WAV (snapshot: the PNG file to write)\n"
            "  --save-chunk FILE     after rendering, save the plug-in's bank chunk\n"
            "\n"
            "exit status: 0 success, 1 usage error, 2 plug-in or file failure\n";
@@ -78,11 +81,14 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         options.command = Options::Command::info;
     } else if (command == "render") {
         options.command = Options::Command::render;
+    } else if (command == "snapshot") {
+        options.command = Options::Command::snapshot;
     } else {
         error = "unknown command '" + command + "'";
         return false;
     }
     const bool render = options.command == Options::Command::render;
+    const bool snapshot = options.command == Options::Command::snapshot;
 
     bool seenRate = false;
     bool seenBlock = false;
@@ -121,8 +127,12 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             }
             value = args[++i];
         }
-        if (!render && (arg == "--in" || arg == "--out" || arg == "--save-chunk")) {
+        if (!render && (arg == "--in" || arg == "--save-chunk")) {
             error = arg + " belongs to the render command";
+            return false;
+        }
+        if (!render && !snapshot && arg == "--out") {
+            error = arg + " belongs to the render and snapshot commands";
             return false;
         }
         auto setOnce = [&](std::string& field) {
@@ -209,6 +219,10 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
     }
     if (render && options.output.empty()) {
         error = "render needs --out OUT.wav";
+        return false;
+    }
+    if (snapshot && options.output.empty()) {
+        error = "snapshot needs --out EDITOR.png";
         return false;
     }
     return true;

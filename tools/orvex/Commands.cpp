@@ -5,6 +5,8 @@
 #include "SignalMeter.h"
 #include "WavFile.h"
 
+#include "editor/SnapshotRequest.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -58,6 +60,8 @@ int Commands::run(const Options& options, std::ostream& out, std::ostream& err)
         return info(options, out, err);
     case Options::Command::render:
         return render(options, out, err);
+    case Options::Command::snapshot:
+        return snapshot(options, out, err);
     case Options::Command::help:
         break;
     }
@@ -251,6 +255,12 @@ int Commands::info(const Options& options, std::ostream& out, std::ostream& err)
         << "vendor version:  " << static_cast<long long>(host.vendorVersion()) << "\n"
         << "VST version:     " << static_cast<long long>(host.vstVersion()) << "\n"
         << "category:        " << category << " (" << categoryName(category) << ")\n";
+    int editorWidth = 0;
+    int editorHeight = 0;
+    if (host.editorSize(editorWidth, editorHeight))
+        out << "editor:          " << editorWidth << " x " << editorHeight << "\n";
+    else
+        out << "editor:          none\n";
 
     // Parameter table, columns as wide as their longest entry.
     struct Row {
@@ -412,6 +422,28 @@ int Commands::render(const Options& options, std::ostream& out, std::ostream& er
             err << "orvex: warning: output " << (c + 1) << " held " << meter.nonFinite(c)
                 << " NaN or infinite samples (left out of peak and RMS)\n";
     }
+    return kExitOk;
+}
+
+int Commands::snapshot(const Options& options, std::ostream& out, std::ostream& err)
+{
+    PluginHost host;
+    const int prepared = prepare(host, options, kInfoSampleRate, out, err);
+    if (prepared != kExitOk)
+        return prepared;
+    // The plug-in draws and writes the picture itself: its editor needs its own toolkit
+    // and resources, which this host does not link (see SnapshotRequest.h).
+    const std::string path = options.output;
+    const vst::IntPtr written =
+        host.vendorSpecific(editor::kSnapshotIndex, editor::kSnapshotValue, const_cast<char*>(path.c_str()));
+    warnAboutTexts(host, err);
+    host.close();
+    if (written != 1) {
+        err << "orvex: the plug-in wrote no picture of its editor to " << path
+            << " (only Orvex answers this request, and only with its editor closed and the file writable)\n";
+        return kExitFailure;
+    }
+    out << "wrote the editor's picture to " << path << "\n";
     return kExitOk;
 }
 

@@ -111,6 +111,24 @@ void PluginHost::close()
     m_chunk.clear();
 }
 
+bool PluginHost::editorSize(int& width, int& height)
+{
+    width = height = 0;
+    if (!m_effect || !(m_effect->flags & vst::effFlagsHasEditor))
+        return false;
+    vst::ERect* rect = nullptr;
+    if (dispatch(vst::effEditGetRect, 0, 0, &rect) == 0 || rect == nullptr)
+        return false;
+    width = rect->right - rect->left;
+    height = rect->bottom - rect->top;
+    return true;
+}
+
+vst::IntPtr PluginHost::vendorSpecific(vst::Int32 index, vst::IntPtr value, void* ptr)
+{
+    return dispatch(vst::effVendorSpecific, index, value, ptr);
+}
+
 vst::IntPtr PluginHost::dispatch(vst::Int32 opcode, vst::Int32 index, vst::IntPtr value, void* ptr, float opt)
 {
     if (!m_effect || !m_effect->dispatcher)

@@ -80,6 +80,12 @@ public:
     // literally named "3" stays reachable.
     int findParameter(const std::string& nameOrIndex);
 
+    // The editor's size from effEditGetRect; false when the effect has no editor or reports
+    // no rectangle.
+    bool editorSize(int& width, int& height);
+    // effVendorSpecific with the given arguments; the plug-in's answer.
+    vst::IntPtr vendorSpecific(vst::Int32 index, vst::IntPtr value, void* ptr);
+
     // Programs: names by index, the current one, and switching.
     std::string programName(int index);
     int currentProgram();
