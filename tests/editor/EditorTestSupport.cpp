@@ -1,0 +1,93 @@
+#include "EditorTestSupport.h"
+
+#include "OrvexPlugin.h"
+
+namespace editortest {
+
+namespace {
+
+std::mutex recordLock;          // guards calls: the plug-in may call from any thread
+std::vector<HostCall> recorded; // every callback, in order
+
+} // namespace
+
+void HostRecord::clear()
+{
+    std::lock_guard<std::mutex> guard(recordLock);
+    recorded.clear();
+}
+
+std::vector<HostCall> HostRecord::calls(vst::Int32 opcode)
+{
+    std::lock_guard<std::mutex> guard(recordLock);
+    std::vector<HostCall> out;
+    for (const HostCall& c : recorded)
+        if (c.opcode == opcode)
+            out.push_back(c);
+    return out;
+}
+
+vst::IntPtr VSTCALLBACK HostRecord::callback(vst::AEffect*, vst::Int32 opcode, vst::Int32 index, vst::IntPtr,
+                                             void*, float opt)
+{
+    {
+        std::lock_guard<std::mutex> guard(recordLock);
+        recorded.push_back({opcode, index, opt});
+    }
+    return opcode == vst::audioMasterVersion ? 2400 : 0;
+}
+
+void EditorTest::SetUp()
+{
+    platform::setBackend(platform::Backend::headless);
+    platform::headless::reset();
+    registerTestSkin();
+    HostRecord::clear();
+    auto* plugin = new OrvexPlugin(&HostRecord::callback);
+    effect = plugin->getAeffect();
+    editor = dynamic_cast<editor::SDEditor*>(plugin->getEditor());
+    ASSERT_NE(editor, nullptr);
+}
+
+void EditorTest::TearDown()
+{
+    if (effect)
+        dispatch(vst::effClose); // deletes the effect and its editor
+    effect = nullptr;
+    if (host)
+        platform::headless::destroyHostWindow(host);
+    host = nullptr;
+}
+
+vst::IntPtr EditorTest::dispatch(vst::Int32 opcode, vst::Int32 index, vst::IntPtr value, void* ptr, float opt)
+{
+    return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+}
+
+std::string EditorTest::display(vst::Int32 index)
+{
+    char text[256] = {};
+    dispatch(vst::effGetParamDisplay, index, 0, text);
+    return text;
+}
+
+void EditorTest::openEditor()
+{
+    if (!host)
+        host = platform::headless::createHostWindow(900, 600);
+    ASSERT_EQ(dispatch(vst::effEditOpen, 0, 0, host), 1);
+    ASSERT_NE(window(), nullptr);
+    platform::headless::sendPaint(window(), platform::Rect{0, 0, editor::SDEditor::kWidth, editor::SDEditor::kHeight});
+}
+
+platform::Window* EditorTest::window() const
+{
+    return editor->getFrame() ? editor->getFrame()->getWindow() : nullptr;
+}
+
+std::string EditorTest::folderOf(const std::string& path)
+{
+    return path + static_cast<char>(std::filesystem::path::preferred_separator);
+}
+
+} // namespace editortest
