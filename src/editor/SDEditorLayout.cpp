@@ -108,6 +108,15 @@ void SDEditor::buildViews()
     knob(686, 21, kOutput);
     makeValueLabel(684, 61, kOutput, bitmaps[16]);
 
+    // The stored file indices come from the program record and can be stale (a chunk
+    // restored while the editor was closed, a folder that changed on disk): the effect
+    // selects each listed cab's file by its name, as after a program change, so the menu
+    // shows the file the cab plays and stepping starts from it.
+    for (int cab = 0; cab < kCabs; ++cab) {
+        if (model_.folder(cab).size() > 2)
+            effectX->setParameter(kRequestRefreshCab, static_cast<float>(cab + 1));
+    }
+
     // The file menus lie above everything else, so their popups are never covered.
     for (gui::COptionMenu* menu : fileMenus_)
         frame->addView(menu);

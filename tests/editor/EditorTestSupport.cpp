@@ -2,6 +2,9 @@
 
 #include "OrvexPlugin.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace editortest {
 
 namespace {
@@ -69,6 +72,21 @@ std::string EditorTest::display(vst::Int32 index)
     char text[256] = {};
     dispatch(vst::effGetParamDisplay, index, 0, text);
     return text;
+}
+
+orvex::Orvex& EditorTest::orvex() const
+{
+    return *static_cast<OrvexPlugin*>(static_cast<AudioEffect*>(effect->object));
+}
+
+void EditorTest::restoreCab(int cab, const std::string& folder, const std::string& fileName)
+{
+    orvex::ProgramRecord record = orvex().currentProgram();
+    std::memset(record.folder[cab], 0, sizeof record.folder[cab]);
+    std::memset(record.fileName[cab], 0, sizeof record.fileName[cab]);
+    std::memcpy(record.folder[cab], folder.data(), std::min(folder.size(), sizeof record.folder[cab] - 1));
+    std::memcpy(record.fileName[cab], fileName.data(), std::min(fileName.size(), sizeof record.fileName[cab] - 1));
+    ASSERT_EQ(dispatch(vst::effSetChunk, 1, static_cast<vst::IntPtr>(sizeof record), &record), 1);
 }
 
 void EditorTest::openEditor()

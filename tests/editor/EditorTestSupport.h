@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include "effect/Orvex.h"
+
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -48,6 +50,11 @@ protected:
     void setParameter(vst::Int32 index, float value) { effect->setParameter(effect, index, value); }
     float getParameter(vst::Int32 index) { return effect->getParameter(effect, index); }
     std::string display(vst::Int32 index);
+    // The effect object behind the record (its program records, load counter).
+    orvex::Orvex& orvex() const;
+    // Puts a cab's folder and file name into the current program through a preset chunk,
+    // as a host restoring a project does.
+    void restoreCab(int cab, const std::string& folder, const std::string& fileName);
 
     // effEditOpen into a fake host window, then the window's first paint.
     void openEditor();
