@@ -18,10 +18,10 @@ const SkinPicture kPictures[] = {
     {21, 232, 17, 1}, {22, 17, 34, 2},  {23, 17, 34, 2},  {128, 850, 520, 1},
 };
 
-std::uint32_t frameColour(int id, int frame)
+std::uint32_t frameColour(int id, int frame, int frames)
 {
     const auto r = static_cast<std::uint8_t>(40 + id * 9);
-    const auto g = static_cast<std::uint8_t>(frame * 255 / 200);
+    const auto g = static_cast<std::uint8_t>(frames > 1 ? frame * 255 / (frames - 1) : 0);
     const auto b = static_cast<std::uint8_t>(200 - id * 5);
     return gui::Pixels::pack(b, g, r, 255);
 }
@@ -79,7 +79,7 @@ void registerTestSkin()
         const int frameHeight = p.height / p.frames;
         for (int y = 0; y < p.height; ++y) {
             // A darker rim row at each frame's top edge shows where frames join.
-            const std::uint32_t colour = y % frameHeight == 0 ? 0xff101010u : frameColour(p.id, y / frameHeight);
+            const std::uint32_t colour = y % frameHeight == 0 ? 0xff101010u : frameColour(p.id, y / frameHeight, p.frames);
             for (int x = 0; x < p.width; ++x)
                 image.setPixel(x, y, colour);
         }
