@@ -698,10 +698,11 @@ void Orvex::setSampleRate(float rate)
 {
     if (!(rate > 0.0f) || !std::isfinite(rate))
         return; // a host's nonsense rate changes nothing
-    const bool changed = rate != sampleRate;
-    AudioEffectX::setSampleRate(rate);
-    if (!changed)
+    // The same rate again (every program change re-applies it) writes nothing: the editor's
+    // thread reads the rate for the latency text while a program changes elsewhere.
+    if (rate == sampleRate)
         return;
+    AudioEffectX::setSampleRate(rate);
     // The sizes follow the rate (the FFT size across 50000 Hz, the delay capacity always),
     // each delay length is derived again for the new capacity, and the IRs are prepared
     // again for the new rate.
