@@ -17,7 +17,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from windowtest import (SCREENSHOTS, Image, WineProgram, check, click, drag, find_window, finish, grab_screen,
-                        run_wine, stop_wine, window_geometry, xdo)
+                        run_wine, settle_dialog, stop_wine, wait_gone, window_geometry, xdo)
 
 orvex_exe, plugin_dll, demo_exe, drop_exe = sys.argv[1:5]
 W, H = 850, 520
@@ -129,22 +129,23 @@ check(chosen.differences(before, area=latency), "the latency menu shows the chos
 # Enter load that file, and the cab's folder and file menu follow it.
 load3 = cab(3, 63, 124, 17, 17)
 texts3 = [cab(3, 83, 124, 267, 17), cab(3, 101, 143, 232, 17)]
+DIALOG = "Test for open file selector"
 before = grab("before_load.png")
 for answer in ("escape", "type"):
     click(*at(load3), settle=0.2)
-    if not check(find_window("Test for open file selector", timeout=15) is not None,
-                 "the load button opens the open-file dialog"):
+    if not check(settle_dialog(DIALOG), "the load button opens the open-file dialog"):
         break
-    time.sleep(0.5)
     if answer == "escape":
         xdo("key", "Escape")
-        time.sleep(1.0)
+        check(wait_gone(DIALOG), "Escape closes the dialog")
+        time.sleep(0.5)
         after = grab("load_cancelled.png")
         check(all(not after.differences(before, area=r) for r in texts3), "Escape changes nothing of the cab")
     else:
         xdo("type", "--delay", "15", winpath(os.path.join(three, "b.wav")))
         xdo("key", "Return")
-        time.sleep(1.5)
+        check(wait_gone(DIALOG), "Enter closes the dialog")
+        time.sleep(0.5)
         after = grab("loaded_cab3.png")
         check(all(after.differences(before, area=r) for r in texts3), "the chosen file shows in cab 3")
     edit.drain()

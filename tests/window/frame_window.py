@@ -14,7 +14,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from windowtest import (SCREENSHOTS, Image, WineProgram, check, click, drag, find_window, finish, grab_screen,
-                        run_wine, stop_wine, xdo)
+                        run_wine, settle_dialog, stop_wine, xdo)
 import time
 
 demo_exe, drop_exe = sys.argv[1], sys.argv[2]
@@ -118,10 +118,8 @@ check(Image(shot("latency_chosen.png")).differences(moved, area=(140, 27, 200, 5
 if check(len(irs) >= 1, "real IRs were fetched (%d)" % len(irs)):
     for answer in ("escape", "type"):
         click(ox + 228, oy + 39, settle=0.2)
-        dialog = find_window("Test for open file selector", timeout=15)
-        if not check(dialog is not None, "the load button opens the open-file dialog"):
+        if not check(settle_dialog("Test for open file selector"), "the load button opens the open-file dialog"):
             break
-        time.sleep(0.5)
         if answer == "escape":
             xdo("key", "Escape")
             got = demo.expect(r"^(cancel|file )", timeout=10)

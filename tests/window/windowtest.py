@@ -204,3 +204,25 @@ def window_geometry(title_regex, timeout=15.0):
             return int(g["X"]), int(g["Y"]), int(g["WIDTH"]), int(g["HEIGHT"])
         time.sleep(0.2)
     return None
+
+
+def settle_dialog(title, timeout=15.0):
+    """Waits for a dialog with this title and puts the pointer over it: without a window
+    manager the X keyboard focus follows the pointer, so keys typed next go to the dialog.
+    True when the dialog is there."""
+    g = window_geometry("^%s$" % re.escape(title), timeout=timeout)
+    if g is None:
+        return False
+    xdo("mousemove", g[0] + g[2] // 2, g[1] + 12)
+    time.sleep(1.0) # the dialog fills its lists after it shows
+    return True
+
+
+def wait_gone(title, timeout=10.0):
+    """Waits until no visible window has this exact title; True when it is gone."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if find_window(title, timeout=0.1) is None:
+            return True
+        time.sleep(0.1)
+    return False
