@@ -35,6 +35,7 @@ const char* CommandLine::usage()
     return "usage:\n"
            "  orvex info PLUGIN [state options]\n"
            "  orvex render PLUGIN --in IN.wav --out OUT.wav [state options] [--save-chunk FILE]\n"
+           "  orvex edit PLUGIN [state options] [edit options]\n"
            "  orvex snapshot PLUGIN --out EDITOR.png [state options]\n"
            "  orvex help\n"
            "\n"
@@ -62,6 +63,17 @@ const char* CommandLine::usage()
            "  --out FILE            output WAV (snapshot: the PNG file to write)\n"
            "  --save-chunk FILE     after rendering, save the plug-in's bank chunk\n"
            "\n"
+           "edit opens the plug-in's editor in a window of its own, idles it 30 times a second\n"
+           "and prints what the editor tells the host, one line each: \"automate INDEX VALUE\",\n"
+           "\"begin INDEX\", \"end INDEX\", \"size WIDTH HEIGHT\". It ends when the window is\n"
+           "closed, after --seconds, or (with --screenshot and no --seconds) after the picture.\n"
+           "edit only:\n"
+           "  --seconds S           close the editor after S seconds\n"
+           "  --screenshot FILE     save the window's client area as a PNG file\n"
+           "  --after MS            take the screenshot MS milliseconds after opening (500)\n"
+           "  --destroy-window-first  destroy the host window before closing the editor, as\n"
+           "                        some hosts do, then idle and close the editor\n"
+           "\n"
            "exit status: 0 success, 1 usage error, 2 plug-in or file failure\n";
 }
 
@@ -81,6 +93,8 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         options.command = Options::Command::info;
     } else if (command == "render") {
         options.command = Options::Command::render;
+    } else if (command == "edit") {
+        options.command = Options::Command::edit;
     } else if (command == "snapshot") {
         options.command = Options::Command::snapshot;
     } else {
@@ -88,6 +102,7 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         return false;
     }
     const bool render = options.command == Options::Command::render;
+    const bool edit = options.command == Options::Command::edit;
     const bool snapshot = options.command == Options::Command::snapshot;
 
     bool seenRate = false;
@@ -102,6 +117,14 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             options.plugin = arg;
             continue;
         }
+        if (arg == "--destroy-window-first") {
+            if (!edit) {
+                error = arg + " belongs to the edit command";
+                return false;
+            }
+            options.destroyWindowFirst = true;
+            continue;
+        }
         // Both "--name VALUE" and "--name=VALUE".
         std::string value;
         bool haveValue = false;
@@ -112,7 +135,8 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             haveValue = true;
         }
         static const char* const known[] = {"--in", "--out", "--set", "--block", "--rate", "--chunk",
-                                            "--preset-chunk", "--save-chunk", "--program", "--ir"};
+                                            "--preset-chunk", "--save-chunk", "--program", "--ir",
+                                            "--seconds", "--screenshot", "--after"};
         bool isKnown = false;
         for (const char* name : known)
             isKnown = isKnown || arg == name;
@@ -133,6 +157,10 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         }
         if (!render && !snapshot && arg == "--out") {
             error = arg + " belongs to the render and snapshot commands";
+            return false;
+        }
+        if (!edit && (arg == "--seconds" || arg == "--screenshot" || arg == "--after")) {
+            error = arg + " belongs to the edit command";
             return false;
         }
         auto setOnce = [&](std::string& field) {
@@ -162,6 +190,23 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         } else if (arg == "--save-chunk") {
             if (!setOnce(options.saveChunk))
                 return false;
+        } else if (arg == "--screenshot") {
+            if (!setOnce(options.screenshot))
+                return false;
+        } else if (arg == "--seconds") {
+            double seconds = 0.0;
+            if (options.seconds >= 0.0 || !parseNumber(value, seconds) || seconds < 0.0 || seconds > 86400.0) {
+                error = options.seconds >= 0.0 ? "--seconds given twice" : "--seconds expects a time from 0 to 86400";
+                return false;
+            }
+            options.seconds = seconds;
+        } else if (arg == "--after") {
+            long long after = 0;
+            if (options.afterMs >= 0 || !parseInteger(value, 0, 3600000, after)) {
+                error = options.afterMs >= 0 ? "--after given twice" : "--after expects milliseconds from 0 to 3600000";
+                return false;
+            }
+            options.afterMs = static_cast<int>(after);
         } else if (arg == "--set") {
             // The value never holds '=', so the last one separates; a name may contain '='.
             const std::size_t split = value.rfind('=');
@@ -223,6 +268,10 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
     }
     if (snapshot && options.output.empty()) {
         error = "snapshot needs --out EDITOR.png";
+        return false;
+    }
+    if (options.afterMs >= 0 && options.screenshot.empty()) {
+        error = "--after needs --screenshot FILE";
         return false;
     }
     return true;

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -46,6 +47,17 @@ const char* categoryName(long long category)
     return names[category];
 }
 
+// Whether windows can be made: always on Windows, with an X display on Linux.
+bool hasDisplay()
+{
+#if defined(_WIN32)
+    return true;
+#else
+    const char* display = std::getenv("DISPLAY");
+    return display != nullptr && *display != '\0';
+#endif
+}
+
 std::string padded(const std::string& text, std::size_t width)
 {
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
@@ -60,6 +72,8 @@ int Commands::run(const Options& options, std::ostream& out, std::ostream& err)
         return info(options, out, err);
     case Options::Command::render:
         return render(options, out, err);
+    case Options::Command::edit:
+        return edit(options, out, err);
     case Options::Command::snapshot:
         return snapshot(options, out, err);
     case Options::Command::help:
@@ -255,12 +269,20 @@ int Commands::info(const Options& options, std::ostream& out, std::ostream& err)
         << "vendor version:  " << static_cast<long long>(host.vendorVersion()) << "\n"
         << "VST version:     " << static_cast<long long>(host.vstVersion()) << "\n"
         << "category:        " << category << " (" << categoryName(category) << ")\n";
+    // Some plug-ins build their window system's resources when asked for the editor's
+    // rectangle and die without a display; on Linux only ours (which needs none) is asked
+    // when there is no display.
     int editorWidth = 0;
     int editorHeight = 0;
-    if (host.editorSize(editorWidth, editorHeight))
+    const bool mayAsk = effect.uniqueID == vst::fourCC('O', 'V', 'X', '2') || hasDisplay();
+    if (!(effect.flags & vst::effFlagsHasEditor))
+        out << "editor:          none\n";
+    else if (!mayAsk)
+        out << "editor:          yes (size not asked without a display)\n";
+    else if (host.editorSize(editorWidth, editorHeight))
         out << "editor:          " << editorWidth << " x " << editorHeight << "\n";
     else
-        out << "editor:          none\n";
+        out << "editor:          yes (no size reported)\n";
 
     // Parameter table, columns as wide as their longest entry.
     struct Row {
