@@ -155,12 +155,12 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             error = arg + " belongs to the render command";
             return false;
         }
-        if (!render && !snapshot && arg == "--out") {
-            error = arg + " belongs to the render and snapshot commands";
-            return false;
-        }
         if (!edit && (arg == "--seconds" || arg == "--screenshot" || arg == "--after")) {
             error = arg + " belongs to the edit command";
+            return false;
+        }
+        if (!render && !snapshot && arg == "--out") {
+            error = arg + " belongs to the render and snapshot commands";
             return false;
         }
         auto setOnce = [&](std::string& field) {
@@ -266,12 +266,12 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         error = "render needs --out OUT.wav";
         return false;
     }
-    if (snapshot && options.output.empty()) {
-        error = "snapshot needs --out EDITOR.png";
-        return false;
-    }
     if (options.afterMs >= 0 && options.screenshot.empty()) {
         error = "--after needs --screenshot FILE";
+        return false;
+    }
+    if (snapshot && options.output.empty()) {
+        error = "snapshot needs --out EDITOR.png";
         return false;
     }
     return true;

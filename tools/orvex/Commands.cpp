@@ -22,6 +22,20 @@ namespace cli {
 
 namespace {
 
+// Orvex's unique ID, "OVX2".
+constexpr vst::Int32 kOrvexUniqueId = 0x4f565832;
+
+// Whether editors can be asked about windows: always on Windows, with an X display elsewhere.
+bool displayAvailable()
+{
+#if defined(_WIN32)
+    return true;
+#else
+    const char* display = std::getenv("DISPLAY");
+    return display && *display;
+#endif
+}
+
 constexpr double kInfoSampleRate = 44100.0;
 
 std::string format(const char* pattern, double value)
@@ -45,17 +59,6 @@ const char* categoryName(long long category)
     if (category < 0 || category >= static_cast<long long>(sizeof(names) / sizeof(names[0])))
         return "?";
     return names[category];
-}
-
-// Whether windows can be made: always on Windows, with an X display on Linux.
-bool hasDisplay()
-{
-#if defined(_WIN32)
-    return true;
-#else
-    const char* display = std::getenv("DISPLAY");
-    return display != nullptr && *display != '\0';
-#endif
 }
 
 std::string padded(const std::string& text, std::size_t width)
@@ -269,20 +272,20 @@ int Commands::info(const Options& options, std::ostream& out, std::ostream& err)
         << "vendor version:  " << static_cast<long long>(host.vendorVersion()) << "\n"
         << "VST version:     " << static_cast<long long>(host.vstVersion()) << "\n"
         << "category:        " << category << " (" << categoryName(category) << ")\n";
-    // Some plug-ins build their window system's resources when asked for the editor's
-    // rectangle and die without a display; on Linux only ours (which needs none) is asked
-    // when there is no display.
+    // Some Linux plug-ins build their whole user interface when asked for its rectangle and
+    // abort without an X display (DPF's do), so without one we ask only our own plug-in,
+    // whose rectangle is known before any window exists.
     int editorWidth = 0;
     int editorHeight = 0;
-    const bool mayAsk = effect.uniqueID == vst::fourCC('O', 'V', 'X', '2') || hasDisplay();
+    const bool ownPlugin = effect.uniqueID == kOrvexUniqueId;
     if (!(effect.flags & vst::effFlagsHasEditor))
         out << "editor:          none\n";
-    else if (!mayAsk)
-        out << "editor:          yes (size not asked without a display)\n";
+    else if (!ownPlugin && !displayAvailable())
+        out << "editor:          yes (no display: its size was not asked)\n";
     else if (host.editorSize(editorWidth, editorHeight))
         out << "editor:          " << editorWidth << " x " << editorHeight << "\n";
     else
-        out << "editor:          yes (no size reported)\n";
+        out << "editor:          yes (no usable size)\n";
 
     // Parameter table, columns as wide as their longest entry.
     struct Row {
