@@ -18,6 +18,13 @@ void Orvex::setProgram(vst::Int32 program)
     ProgramRecord& record = programs_[curProgram];
     terminateFields(record);
     static const int links[] = {kLink12, kLink34, kLink56, kBlend13, kBlend24};
+    // Every value applied below comes from the record as it was when we started. The steps
+    // write into the same record as they go (switching a link on copies the working volume
+    // of one cab into its partner, before the saved volumes are applied), and reading the
+    // live record would bring back those writes instead of what was saved. File names and
+    // folders are read live: a link shares them on purpose.
+    const ProgramRecord saved = record;
+    auto setStored = [&](int index) { setParameter(index, saved.values[recordSlot(index)]); };
 
     setStored(kLatency);
     setSampleRate(sampleRate);
