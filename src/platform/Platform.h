@@ -8,7 +8,8 @@
 //   from a backend chosen at run time with setBackend(). The headless backend (in-memory
 //   windows, scripted mouse, scripted answers, fake clock; see platform/Headless.h) exists on
 //   every system and is what tests and offline rendering use; the native backend is Win32 on
-//   Windows. On Linux only the headless backend exists for now, so it is the default there.
+//   Windows. On Linux the native backend is for now a stand-in with the headless backend's
+//   in-memory windows but without dialogs or records.
 // - Text (glyph rendering and measuring) and resources are always the operating system's:
 //   FreeType + fontconfig on Linux, GDI and the module's resources on Windows.
 // - Directory listing and thread identity are always the operating system's.
@@ -45,7 +46,7 @@ struct Rect {
 // ---------------------------------------------------------------------------------------
 
 enum class Backend {
-    native,   // the operating system's windows and input (Win32); headless where none exists
+    native,   // the operating system's windows and input (Win32); a stand-in where none exists
     headless, // in-memory windows, scripted input and answers, fake clock
 };
 
