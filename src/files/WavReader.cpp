@@ -1,5 +1,7 @@
 #include "files/WavReader.h"
 
+#include "platform/Platform.h"
+
 #include <cassert>
 #include <cmath>
 #include <cstdio>
@@ -102,7 +104,9 @@ void WavReader::load(const char* path, int& loadOk)
         refuse();
         return;
     }
-    FilePtr file(std::fopen(path, "rb"));
+    // Only a regular file, opened without waiting: a saved state may name a FIFO or a
+    // device, and opening one must not hang the thread that restores it.
+    FilePtr file(platform::openRegularFile(path));
     if (!file) {
         refuse();
         return;

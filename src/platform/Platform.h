@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -293,6 +294,12 @@ struct DirectoryEntry {
 // in the order the system returns them. "." and ".." are never listed. A missing folder gives
 // an empty list. On POSIX systems a backslash in the folder part counts as a separator.
 std::vector<DirectoryEntry> listDirectory(const char* pattern);
+
+// Opens a file for reading raw bytes, but only a regular file, and without ever waiting
+// on the opening: a FIFO, a device, a directory or a pipe is refused (null), since a saved
+// state or a folder may name one and opening it could block the host's thread for good.
+// The caller closes the result with fclose.
+std::FILE* openRegularFile(const char* path);
 
 // An identifier of the calling thread, equal for calls from the same thread.
 std::uint64_t currentThreadId();

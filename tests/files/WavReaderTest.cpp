@@ -2,14 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <fstream>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using files::WavReader;
 namespace fs = std::filesystem;
@@ -433,3 +441,35 @@ TEST_F(WavReaderTest, ReadingPastTheEndAnswersZeroAndNeverEndsTheProcess)
 }
 
 } // namespace
+
+// A saved state may name something that is not a regular file. Each is refused, and none
+// may make the load wait: a FIFO without a writer would block an ordinary open for good.
+TEST_F(WavReaderTest, RefusesWhatIsNotARegularFileWithoutWaiting)
+{
+    std::vector<std::string> paths = {dir_.string()};
+#if !defined(_WIN32)
+    const std::string fifo = (dir_ / "pipe.wav").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    paths.push_back(fifo);
+    paths.push_back("/dev/zero");
+#endif
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        auto done = std::async(std::launch::async, [&] {
+            WavReader r;
+            int ok = 1;
+            r.load(path.c_str(), ok);
+            return ok;
+        });
+        if (done.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            ADD_FAILURE() << "the load waits";
+#if !defined(_WIN32)
+            // Let a reader stuck on the FIFO go: a writer arrives and leaves.
+            const int fd = ::open(path.c_str(), O_WRONLY);
+            if (fd >= 0)
+                ::close(fd);
+#endif
+        }
+        EXPECT_EQ(done.get(), 0);
+    }
+}

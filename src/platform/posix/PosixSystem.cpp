@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cctype>
 #include <dirent.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <string>
 #include <sys/stat.h>
@@ -102,6 +103,29 @@ std::vector<DirectoryEntry> listDirectory(const char* pattern)
     }
     ::closedir(dir);
     return result;
+}
+
+std::FILE* openRegularFile(const char* path)
+{
+    if (path == nullptr || *path == '\0')
+        return nullptr;
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer. The type is
+    // checked on the descriptor, so nothing can swap the file between check and use.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr)
+        ::close(fd);
+    return file;
 }
 
 std::uint64_t currentThreadId()
