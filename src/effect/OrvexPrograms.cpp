@@ -96,12 +96,13 @@ vst::Int32 Orvex::setChunk(void* data, vst::Int32 byteSize, bool isPreset)
     if (isPreset) {
         if (byteSize != kPresetChunkSize)
             return 0;
-        std::memcpy(&programs_[curProgram], data, kPresetChunkSize);
+        // memmove: a host may hand back the very pointer getChunk gave it.
+        std::memmove(&programs_[curProgram], data, kPresetChunkSize);
         terminateFields(programs_[curProgram]);
     } else {
         if (byteSize != kBankChunkSize)
             return 0;
-        std::memcpy(programs_, data, kBankChunkSize);
+        std::memmove(programs_, data, kBankChunkSize);
         for (auto& record : programs_)
             terminateFields(record);
     }
