@@ -8,7 +8,8 @@
 //   from a backend chosen at run time with setBackend(). The headless backend (in-memory
 //   windows, scripted mouse, scripted answers, fake clock; see platform/Headless.h) exists on
 //   every system and is what tests and offline rendering use; the native backend is Win32 on
-//   Windows. On Linux only the headless backend exists for now, so it is the default there.
+//   Windows. On Linux the native backend is for now a stand-in with the headless backend's
+//   in-memory windows but without dialogs or records.
 // - Text (glyph rendering and measuring) and resources are always the operating system's:
 //   FreeType + fontconfig on Linux, GDI and the module's resources on Windows.
 // - Directory listing and thread identity are always the operating system's.
@@ -19,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -45,7 +47,7 @@ struct Rect {
 // ---------------------------------------------------------------------------------------
 
 enum class Backend {
-    native,   // the operating system's windows and input (Win32); headless where none exists
+    native,   // the operating system's windows and input (Win32); a stand-in where none exists
     headless, // in-memory windows, scripted input and answers, fake clock
 };
 
@@ -297,6 +299,12 @@ struct DirectoryEntry {
 // in the order the system returns them. "." and ".." are never listed. A missing folder gives
 // an empty list. On POSIX systems a backslash in the folder part counts as a separator.
 std::vector<DirectoryEntry> listDirectory(const char* pattern);
+
+// Opens a file for reading raw bytes, but only a regular file, and without ever waiting
+// on the opening: a FIFO, a device, a directory or a pipe is refused (null), since a saved
+// state or a folder may name one and opening it could block the host's thread for good.
+// The caller closes the result with fclose.
+std::FILE* openRegularFile(const char* path);
 
 // An identifier of the calling thread, equal for calls from the same thread.
 std::uint64_t currentThreadId();

@@ -64,8 +64,8 @@ public:
     virtual void uninitializeOle() = 0;
 };
 
-// The layers that exist in this build. nativeLayer() is the headless one where the system has
-// no window layer of ours (Linux for now).
+// The layers that exist in this build. nativeLayer() is a stand-in (in-memory windows, no
+// dialog, no records) where the system has no window layer of ours (Linux for now).
 WindowLayer& headlessLayer();
 WindowLayer& nativeLayer();
 

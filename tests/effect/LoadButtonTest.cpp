@@ -129,3 +129,27 @@ TEST_F(LoadButton, AnotherThreadNeverOpensTheDialog)
     EXPECT_TRUE(platform::headless::dialogRecords().empty());
     EXPECT_FLOAT_EQ(fx->getParameter(kBypass + 2), 1.0f);
 }
+
+#if !defined(_WIN32)
+// Until Linux has a window layer of its own, the plug-in's native backend shows no dialog:
+// a press only switches the cab on, and nothing is kept per press (a host pressing it all
+// day must not grow). The headless backend's scripted answer stays unused.
+TEST_F(LoadButton, NativeBackendWithoutDialogsKeepsNothing)
+{
+    testwav::TempFolder dir("orvex-native");
+    ASSERT_TRUE(testwav::write(dir.file("v30.wav"), testwav::decayingIr(100, 9)));
+    platform::headless::queueDialogChoose(dir.file("v30.wav"));
+    platform::setBackend(platform::Backend::native);
+    auto native = makeEffect();
+    const int before = native->loadCount();
+    for (int press = 0; press < 1000; ++press)
+        native->setParameter(kLoad + press % 6, 1.0f);
+    platform::setBackend(platform::Backend::headless);
+    EXPECT_EQ(native->loadCount(), before);
+    EXPECT_STREQ(native->currentProgram().fileName[0], "");
+    for (int cab = 0; cab < 6; ++cab)
+        EXPECT_FLOAT_EQ(native->getParameter(kBypass + cab), 1.0f);
+    EXPECT_TRUE(platform::headless::dialogRecords().empty());
+    EXPECT_TRUE(platform::headless::enableRecords().empty());
+}
+#endif

@@ -53,7 +53,9 @@ const char* CommandLine::usage()
            "  --preset-chunk FILE   restore a preset chunk (the current program)\n"
            "  --program N           select program N\n"
            "  --ir SLOT=PATH        Orvex only: load the WAV file PATH into cab SLOT (1-6) of\n"
-           "                        the current program and switch the cab on (repeatable)\n"
+           "                        the current program and switch the cab on (repeatable);\n"
+           "                        a file that will leave its cab silent is named on stderr\n"
+           "  --strict              stop with status 2 instead, rendering nothing\n"
            "  --set NAME=VALUE      set the parameter named NAME (exact, case-sensitive) or\n"
            "                        numbered NAME to VALUE, from 0 to 1; may be repeated\n"
            "  --rate HZ             sample rate (default: the input's rate; info: 44100)\n"
@@ -123,6 +125,10 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
                 return false;
             }
             options.destroyWindowFirst = true;
+            continue;
+        }
+        if (arg == "--strict") { // like --destroy-window-first, an option without a value
+            options.strict = true;
             continue;
         }
         // Both "--name VALUE" and "--name=VALUE".
