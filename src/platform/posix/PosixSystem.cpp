@@ -1,6 +1,6 @@
-// The operating system's half of the platform layer on POSIX systems, apart from text:
-// the window layer (only the headless one exists here for now), resources (the in-process
-// table only), directory listing and thread identity.
+// The operating system's half of the platform layer on POSIX systems, apart from text and
+// the window layer (x11/): resources (the in-process table only), directory listing and
+// thread identity.
 #include "platform/Platform.h"
 #include "platform/WindowLayer.h"
 
@@ -18,8 +18,6 @@
 extern "C" void orvex_register_resources() __attribute__((weak));
 
 namespace platform {
-
-WindowLayer& nativeLayer() { return headlessLayer(); }
 
 ResourceBytes findModuleResource(const char* type, std::int32_t id)
 {
