@@ -1,7 +1,7 @@
 // One of the six cabinet slots: the controls that parameter changes write, the hand-over
 // of its prepared IR spectrum, and the audio thread's own state (convolution buffers,
 // delay line, filters, smoothed values). Every array is allocated by the constructor at
-// the largest size the engine can switch to; nothing is allocated afterwards.
+// the engine's fixed sizes; nothing is allocated afterwards.
 //
 // Thread use: `controls` and `spectrum.publish()` from non-audio threads; everything else
 // belongs to the audio thread (ConvolutionEngine::process) and may be read by tests only
@@ -19,8 +19,10 @@ namespace dsp {
 
 class CabSlot {
 public:
-    static constexpr int kMaxFftSize = IrHandover::kCapacity; // 4096
-    static constexpr int kMaxDelay = 960; // floor(192000 * 0.005): the longest delay line
+    static constexpr int kFftSize = IrHandover::kSize; // N, for the effect's whole life
+    // floor(44100 * 0.005): 5 ms at the rate every effect is built at. Fixed, so that a
+    // stored delay means the same number of samples at any host rate.
+    static constexpr int kDelayCapacity = 220;
 
     CabSlot();
     CabSlot(const CabSlot&) = delete;
@@ -28,9 +30,6 @@ public:
 
     // Audio thread: zeroes overlapTail and blockOutput (what a load or a bypass clears).
     void clearConvolution();
-    // Audio thread: zeroes the product too (used when the FFT size changes, since a
-    // product laid out for the other size means nothing).
-    void clearAll();
 
     CabSlotControls controls;            // parameter-derived values (atomics)
     IrHandover spectrum;            // the prepared IR, handed over lock-free
@@ -40,7 +39,7 @@ public:
     std::vector<double> blockResult;     // inverse transform of the product, rescaled
     std::vector<double> overlapTail;     // what earlier hops still add to coming hops
     std::vector<double> blockOutput;     // this hop's convolved, filtered samples
-    std::vector<double> delayLine;       // kMaxDelay past samples of blockOutput
+    std::vector<double> delayLine;       // kDelayCapacity past samples of blockOutput
     int delayReadPos = 0;                // next position to read and then overwrite
     int route = 0;                       // 0 off, 1 convolves left, 2 convolves right
     float volumeSmoothed = 0.0f;         // one-pole glide of the volume

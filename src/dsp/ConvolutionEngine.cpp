@@ -16,7 +16,6 @@ constexpr double kQuality = 0.7;       // every strip filter uses this quality f
 constexpr double kMixScale = 5.0;      // each slot enters the mix at five times its level
 constexpr double kGlideNew = 0.001;    // one-pole glide: share of the target per sample
 constexpr double kGlideOld = 0.999;    // one-pole glide: share of the previous value
-constexpr float kLargeRateAbove = 50000.0f;
 
 // Denormals would make the recursive filters and decaying tails crawl. process() flushes
 // them (FTZ and DAZ) and gives the caller its floating-point mode back on the way out.
@@ -114,51 +113,19 @@ void shiftTail(double* tail, const double* result, double scale, int b, int n)
 
 ConvolutionEngine::ConvolutionEngine(float sampleRate)
     : requestedRate_(std::isfinite(sampleRate) && sampleRate > 0.0f ? sampleRate : 44100.0f)
-    , fftSmall_(2048)
-    , fftLarge_(4096)
-    , gatherLeft_(kMaxFftSize, 0.0)
-    , gatherRight_(kMaxFftSize, 0.0)
-    , spectrumLeft_(kMaxFftSize, 0.0)
-    , spectrumRight_(kMaxFftSize, 0.0)
+    , fft_(kFftSize)
+    , gatherLeft_(kFftSize, 0.0)
+    , gatherRight_(kFftSize, 0.0)
+    , spectrumLeft_(kFftSize, 0.0)
+    , spectrumRight_(kFftSize, 0.0)
 {
     rate_ = requestedRate_.load(std::memory_order_relaxed);
-    n_ = fftSizeFor(rate_);
-    fft_ = n_ == 4096 ? &fftLarge_ : &fftSmall_;
-    b_ = initialHopFor(n_);
-    d_ = delayFor(rate_);
-}
-
-int ConvolutionEngine::fftSizeFor(float rate)
-{
-    return rate > kLargeRateAbove ? 4096 : 2048;
-}
-
-int ConvolutionEngine::delayFor(float rate)
-{
-    // 5 ms of delay; above 192 kHz the line stops growing (it was allocated for 192 kHz).
-    const double d = std::floor(static_cast<double>(rate) * 0.005);
-    return d >= kMaxDelay ? kMaxDelay : static_cast<int>(d);
-}
-
-int ConvolutionEngine::initialHopFor(int fftSize)
-{
-    return fftSize == 4096 ? 200 : 100;
-}
-
-int ConvolutionEngine::fftSize() const
-{
-    return fftSizeFor(requestedRate_.load(std::memory_order_acquire));
 }
 
 int ConvolutionEngine::hop() const
 {
     const int chosen = requestedHop_.load(std::memory_order_acquire);
-    return chosen != 0 ? chosen : initialHopFor(fftSize());
-}
-
-int ConvolutionEngine::delayCapacity() const
-{
-    return delayFor(requestedRate_.load(std::memory_order_acquire));
+    return chosen != 0 ? chosen : kInitialHop;
 }
 
 void ConvolutionEngine::setSampleRate(float rate)
@@ -171,13 +138,13 @@ void ConvolutionEngine::setSampleRate(float rate)
 
 bool ConvolutionEngine::loadSlot(int slot, const double* spectrum, int fftSize)
 {
-    if (slot < 0 || slot >= kSlots || spectrum == nullptr || (fftSize != 2048 && fftSize != 4096)) {
+    if (slot < 0 || slot >= kSlots || spectrum == nullptr || fftSize != kFftSize) {
         return false;
     }
     // Publishing also stands for the clears of a load: the audio thread applies them
     // when it takes the new spectrum, so the new IR always starts from silence and never
     // meets a tail that the old IR left.
-    slots_[static_cast<size_t>(slot)].spectrum.publish(spectrum, fftSize);
+    slots_[static_cast<size_t>(slot)].spectrum.publish(spectrum);
     return true;
 }
 
@@ -213,32 +180,6 @@ void ConvolutionEngine::clearGathering()
     clearArray(gatherRight_);
 }
 
-void ConvolutionEngine::applyRate(float rate)
-{
-    rate_ = rate;
-    d_ = delayFor(rate);
-    const int n = fftSizeFor(rate);
-    if (n == n_) {
-        return;
-    }
-    n_ = n;
-    fft_ = n_ == 4096 ? &fftLarge_ : &fftSmall_;
-    // Until the first reset() the hop is the placeholder of the size class (100 or 200),
-    // so it follows the size; a hop chosen by reset() is valid at both sizes and stays.
-    if (!hopChosen_) {
-        b_ = initialHopFor(n_);
-    }
-    // Nothing laid out for the old size is meaningful at the new one. Delay lines and
-    // filter histories are plain time signals and, as on every other change, are kept.
-    clearGathering();
-    clearArray(spectrumLeft_);
-    clearArray(spectrumRight_);
-    for (CabSlot& s : slots_) {
-        s.clearAll();
-    }
-    pos_ = 0;
-}
-
 void ConvolutionEngine::applyRequests()
 {
     // Spectra are taken first: a writer sets the rate and the hop before it publishes the
@@ -253,13 +194,11 @@ void ConvolutionEngine::applyRequests()
     if (resetRequest_.load(std::memory_order_relaxed) != 0) {
         reset = resetRequest_.exchange(0, std::memory_order_acq_rel);
     }
-    const float rate = requestedRate_.load(std::memory_order_acquire);
-    if (rate != rate_) {
-        applyRate(rate);
-    }
+    // A new rate only changes what the filters compute with: delay lines and filter
+    // histories are plain time signals and are kept, as on every other change.
+    rate_ = requestedRate_.load(std::memory_order_acquire);
     if (reset != 0) {
         b_ = reset;
-        hopChosen_ = true;
         clearGathering();
         for (CabSlot& s : slots_) {
             s.clearConvolution();
@@ -299,7 +238,7 @@ void ConvolutionEngine::loadStrips()
         const double polarity = c.polarity.load(std::memory_order_relaxed) < 0 ? -1.0 : 1.0;
         const double audible = c.audible.load(std::memory_order_relaxed) != 0 ? 1.0 : 0.0;
         t.gain = polarity * audible;
-        t.delayLength = std::clamp(c.delayLength.load(std::memory_order_relaxed), 0, d_);
+        t.delayLength = std::clamp(c.delayLength.load(std::memory_order_relaxed), 0, kDelayCapacity);
         t.leftInput = c.leftInput.load(std::memory_order_relaxed) != 0 ? 1 : 0;
         t.rightInput = c.rightInput.load(std::memory_order_relaxed) != 0 ? 2 : 0;
         t.active = c.active.load(std::memory_order_relaxed) != 0;
@@ -450,29 +389,25 @@ void ConvolutionEngine::hopStep()
     if (!anyActive) {
         return;
     }
-    const int n = n_;
-    const int h = n / 2;
+    const int n = kFftSize;
+    const int h = kHalfSize;
     const int b = b_;
     if (leftUsers > 0) {
-        fft_->forward(gatherLeft_.data(), spectrumLeft_.data());
+        fft_.forward(gatherLeft_.data(), spectrumLeft_.data());
     }
     if (rightUsers > 0) {
-        fft_->forward(gatherRight_.data(), spectrumRight_.data());
+        fft_.forward(gatherRight_.data(), spectrumRight_.data());
     }
     const double rate = static_cast<double>(rate_);
-    const double scale = 1.0 / n; // 2^-11 or 2^-12, exact
+    const double scale = 1.0 / n; // 2^-11, exact
     for (int k = 0; k < kSlots; ++k) {
         CabSlot& s = slots_[static_cast<size_t>(k)];
         const Strip& t = strips_[static_cast<size_t>(k)];
         double* product = s.productSpectrum.data();
         if (s.route == 1 || s.route == 2) {
-            if (s.spectrum.size() != n) {
-                // Built for another FFT size (or nothing loaded yet): silence.
-                std::fill(product, product + n, 0.0);
-            } else {
-                const double* in = s.route == 1 ? spectrumLeft_.data() : spectrumRight_.data();
-                multiplyPacked(s.spectrum.values(), in, product, h);
-            }
+            // Until a first load the spectrum is all zeros, which multiplies to silence.
+            const double* in = s.route == 1 ? spectrumLeft_.data() : spectrumRight_.data();
+            multiplyPacked(s.spectrum.values(), in, product, h);
         }
         if (!t.active) {
             continue;
@@ -481,7 +416,7 @@ void ConvolutionEngine::hopStep()
         // N is a power of two, so each scaled value is exactly what rescale() would give;
         // blockResult itself keeps the unscaled inverse.
         double* result = s.blockResult.data();
-        fft_->inverse(product, result);
+        fft_.inverse(product, result);
         double* out = s.blockOutput.data();
         double* tail = s.overlapTail.data();
         addScaled(tail, result, scale, out, b);

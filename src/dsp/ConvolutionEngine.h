@@ -3,9 +3,14 @@
 // then its strip (low-pass and high-pass filters once per hop, a delay line, volume, pan,
 // phase and solo), summed into the stereo output and scaled by the output level.
 //
-// Real-time rule: the constructor allocates everything, for the largest sizes the engine
-// can switch to (FFT size 4096, delay line of 960 samples). process() never allocates,
-// locks, waits or makes a system call.
+// Sizes are fixed for the engine's whole life: FFT size N = 2048, half size H = 1024 (also
+// the longest IR), delay capacity D = 220 samples (5 ms at the 44100 Hz an effect is built
+// at). A later host rate changes only what the filters compute with: a stored "Delay" value
+// is a number of samples of D, so a project must come back with the same delay whatever
+// rate the host runs at.
+//
+// Real-time rule: the constructor allocates everything. process() never allocates, locks,
+// waits or makes a system call.
 //
 // Threads:
 //  - process() runs on the host's audio thread, one call at a time.
@@ -13,7 +18,7 @@
 //    loadSlot() calls must not overlap each other (the effect serialises IR loads with a
 //    mutex that the audio thread never takes); the other calls are plain atomic stores.
 // Requests (a new spectrum and the clears of a load, a bypass clear, a new hop, a new
-// sample rate) are picked up by the audio thread at the start of its next process()
+// filter rate) are picked up by the audio thread at the start of its next process()
 // block, never in the middle of one. With no audio thread running concurrently, this
 // gives exactly the samples that applying each change in place would give.
 //
@@ -35,33 +40,32 @@ class ConvolutionEngine {
 public:
     static constexpr int kSlots = 6;
     static constexpr int kMaxHop = 512;
-    static constexpr int kMaxFftSize = CabSlot::kMaxFftSize;
-    static constexpr int kMaxDelay = CabSlot::kMaxDelay;
+    static constexpr int kFftSize = CabSlot::kFftSize;
+    static constexpr int kHalfSize = kFftSize / 2;
+    static constexpr int kDelayCapacity = CabSlot::kDelayCapacity;
+    static constexpr int kInitialHop = 100; // until the first reset() chooses one
 
-    // Sizes follow from the rate: N = 2048 up to 50000 Hz, 4096 above; D = floor(rate *
-    // 0.005), at most kMaxDelay; the hop is 100 (200 above 50000 Hz) until reset() sets one.
+    // The rate is what the strip filters compute with; the sizes do not depend on it.
     explicit ConvolutionEngine(float sampleRate = 44100.0f);
     ConvolutionEngine(const ConvolutionEngine&) = delete;
     ConvolutionEngine& operator=(const ConvolutionEngine&) = delete;
 
-    // Any thread: the sizes in force from the next process() block on, so that a loader
-    // prepares its spectrum for the size that will be used.
-    int fftSize() const;
-    int halfSize() const { return fftSize() / 2; }
+    // Any thread.
+    int fftSize() const { return kFftSize; }
+    int halfSize() const { return kHalfSize; }
+    int delayCapacity() const { return kDelayCapacity; }
+    // The hop in force from the next process() block on.
     int hop() const;
-    int delayCapacity() const;
     float sampleRate() const { return requestedRate_.load(std::memory_order_acquire); }
 
-    // Non-audio threads. A rate that is not a positive finite number is ignored. Crossing
-    // 50000 Hz switches the FFT size; the switch clears every buffer, and spectra built for
-    // the other size play as silence until spectra of the new size are loaded.
+    // Non-audio threads: the rate the filters use from the next block on. A rate that is
+    // not a positive finite number is ignored.
     void setSampleRate(float rate);
 
     // Publishes a prepared spectrum (packed layout, fftSize doubles) for a slot, and asks
     // for the clears of a load: both input gathering buffers and the slot's overlapTail
-    // and blockOutput. fftSize must be 2048 or 4096; a spectrum whose size differs from the
-    // engine's current one is kept but treated as silence. Returns false, changing
-    // nothing, for a bad slot, a null spectrum or another size.
+    // and blockOutput. Returns false, changing nothing, for a bad slot, a null spectrum or
+    // an fftSize other than kFftSize.
     bool loadSlot(int slot, const double* spectrum, int fftSize);
 
     // Starts over with a new hop (1 .. kMaxHop; values outside are clamped): clears the
@@ -84,17 +88,11 @@ public:
 
     // Inspection, for the audio thread or while no audio thread runs.
     int hopPosition() const { return pos_; }
-    int currentFftSize() const { return n_; }
     int currentHop() const { return b_; }
     const CabSlot& slotState(int k) const { return slots_[static_cast<std::size_t>(k)]; } // k in 0 .. 5
 
 private:
-    static int fftSizeFor(float rate);
-    static int delayFor(float rate);
-    static int initialHopFor(int fftSize);
-
     void applyRequests();
-    void applyRate(float rate);
     void clearGathering();
     void processRunning(const float* inL, const float* inR, float* outL, float* outR, int frames);
     void processStopped(const float* inL, const float* inR, float* outL, float* outR, int frames);
@@ -128,15 +126,10 @@ private:
     CabSlotControls spareControls_;     // sink for writes to a bad slot number
 
     // Audio thread only.
-    RealFft fftSmall_;                // audio-path transform of length 2048
-    RealFft fftLarge_;                // audio-path transform of length 4096
-    RealFft* fft_;                    // the one of length n_
+    RealFft fft_;                     // audio-path transform of length kFftSize
     float rate_;                      // sample rate in force (filters use it)
-    int n_;                           // FFT size N in force
-    int b_;                           // hop B in force
-    int d_;                           // delay capacity D in force
+    int b_ = kInitialHop;             // hop B in force
     int pos_ = 0;                     // hop position, 0 .. b_-1
-    bool hopChosen_ = false;          // a reset() has set the hop (else it follows N)
     std::vector<double> gatherLeft_;  // left input of the current hop, zero past b_
     std::vector<double> gatherRight_; // right input of the current hop, zero past b_
     std::vector<double> spectrumLeft_;  // transform of gatherLeft_ at the last hop step

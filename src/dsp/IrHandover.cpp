@@ -5,16 +5,13 @@
 namespace dsp {
 
 IrHandover::IrHandover()
-    : storage_(3 * static_cast<size_t>(kCapacity), 0.0)
+    : storage_(3 * static_cast<size_t>(kSize), 0.0)
 {
 }
 
-void IrHandover::publish(const double* values, int size)
+void IrHandover::publish(const double* values)
 {
-    double* target = buffer(back_);
-    std::copy(values, values + size, target);
-    std::fill(target + size, target + kCapacity, 0.0);
-    sizes_[back_] = size;
+    std::copy(values, values + kSize, buffer(back_));
     // Release makes the buffer contents visible to whoever takes this index; acquire
     // makes the audio thread's last reads of the buffer we get back happen before we
     // overwrite it.
