@@ -190,7 +190,8 @@ bool runX11FileDialog(X11Layer& layer, OpenFileRequest& request)
             args.push_back("--file-filter=" + pair.first + " | " + patternsFor(pair.second));
     }
     std::string output;
-    if (runAndCollect(layer, args, output) != 0)
+    const int status = runAndCollect(layer, args, output);
+    if (status != 0)
         return false; // cancelled, or the program failed
     while (!output.empty() && (output.back() == '\n' || output.back() == '\r'))
         output.pop_back();
