@@ -94,6 +94,26 @@ TEST_F(LoadButton, CancelAndLowValuesOnlySwitchTheCabOn)
     EXPECT_EQ(fx->getParameter(kLoad + 3), 0.0f);
 }
 
+// With no dialog on the system the cab's folder label says so; nothing else but the
+// bypass changes, and a cancelled dialog says nothing.
+TEST_F(LoadButton, NoDialogOnTheSystemIsToldInTheFolderLabel)
+{
+    RecordingEditor editor;
+    fx->setEditorLink(&editor);
+    platform::headless::queueDialogUnavailable("No file dialog here");
+    platform::headless::queueDialogCancel();
+    fx->setParameter(kLoad + 2, 1.0f);
+    fx->setParameter(kLoad + 2, 1.0f);
+    std::vector<std::string> notices;
+    for (const std::string& call : editor.calls)
+        if (call.rfind("showCabNotice", 0) == 0)
+            notices.push_back(call);
+    EXPECT_EQ(notices, (std::vector<std::string>{"showCabNotice 2 No file dialog here"}));
+    EXPECT_STREQ(fx->currentProgram().folder[2], "");
+    EXPECT_FLOAT_EQ(fx->getParameter(kBypass + 2), 1.0f);
+    fx->setEditorLink(nullptr);
+}
+
 TEST_F(LoadButton, ANameLongerThanTheRecordFieldIsRefused)
 {
     testwav::TempFolder dir("orvex-long");
