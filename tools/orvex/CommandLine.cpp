@@ -75,6 +75,7 @@ const char* CommandLine::usage()
            "  --after MS            take the screenshot MS milliseconds after opening (500)\n"
            "  --destroy-window-first  destroy the host window before closing the editor, as\n"
            "                        some hosts do, then idle and close the editor\n"
+           "  --save-chunk FILE     after closing the editor, save the plug-in's bank chunk\n"
            "\n"
            "exit status: 0 success, 1 usage error, 2 plug-in or file failure\n";
 }
@@ -157,8 +158,12 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             }
             value = args[++i];
         }
-        if (!render && (arg == "--in" || arg == "--save-chunk")) {
+        if (!render && arg == "--in") {
             error = arg + " belongs to the render command";
+            return false;
+        }
+        if (!render && !edit && arg == "--save-chunk") {
+            error = arg + " belongs to the render command or the edit command";
             return false;
         }
         if (!edit && (arg == "--seconds" || arg == "--screenshot" || arg == "--after")) {
