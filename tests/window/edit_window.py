@@ -74,9 +74,13 @@ ox, oy = geometry[:2]
 time.sleep(1.0)
 
 
+# Pictures worth looking at afterwards are kept as files; the others stay in memory.
+KEEP = {"opened_two_cabs", "volume3_turned", "popup_open", "latency_chosen", "loaded_cab3", "next1"}
+
+
 def grab(name):
-    grab_screen(shot(name), ox, oy, W, H)
-    return Image(shot(name))
+    name = name[:-4]
+    return Image.grab(ox, oy, W, H, shot(name + ".png") if name in KEEP else None)
 
 
 opened = grab("opened_two_cabs.png")
@@ -113,8 +117,7 @@ check(len(values) == 2 and values[0] != values[1], "clicks on cab 1's bypass tog
 latency = (639, 27, 669, 52)
 before = grab("before_popup.png")
 click(*at(latency), settle=1.0)
-grab_screen(shot("popup_open.png"), ox, oy, W, H)
-popup = Image(shot("popup_open.png"))
+popup = grab("popup_open.png")
 check(popup.differences(before, area=(600, 52, 760, 140)), "the latency popup is open below the menu")
 xdo("key", "Up")
 time.sleep(0.2)
@@ -131,6 +134,7 @@ load3 = cab(3, 63, 124, 17, 17)
 texts3 = [cab(3, 83, 124, 267, 17), cab(3, 101, 143, 232, 17)]
 DIALOG = "Test for open file selector"
 before = grab("before_load.png")
+loaded = None
 for answer in ("escape", "type"):
     click(*at(load3), settle=0.2)
     if not check(settle_dialog(DIALOG), "the load button opens the open-file dialog"):
@@ -146,7 +150,7 @@ for answer in ("escape", "type"):
         xdo("key", "Return")
         check(wait_gone(DIALOG), "Enter closes the dialog")
         time.sleep(0.5)
-        after = grab("loaded_cab3.png")
+        after = loaded = grab("loaded_cab3.png")
         check(all(after.differences(before, area=r) for r in texts3), "the chosen file shows in cab 3")
     edit.drain()
 
@@ -157,20 +161,21 @@ prev3, next3 = cab(3, 81, 143, 17, 17), cab(3, 335, 143, 17, 17)
 
 
 def step(button, name):
-    click(*at(button), settle=0.8)
+    click(*at(button), settle=0.5)
     return grab(name)
 
 
-start = Image(shot("loaded_cab3.png"))
-n1 = step(next3, "next1.png")
-n2 = step(next3, "next2.png")
-n3 = step(next3, "next3.png")
-p1 = step(prev3, "prev1.png")
-p2 = step(prev3, "prev2.png")
-same = lambda a, b: not a.differences(b, area=menu3)
-check(not same(n1, start) and not same(n2, start) and not same(n1, n2), "next shows the folder's other two files")
-check(same(n3, start), "a third next wraps to the first file again")
-check(same(p1, n2) and same(p2, n1), "previous steps back the same way, wrapping too")
+if loaded is not None:
+    start = loaded
+    n1 = step(next3, "next1.png")
+    n2 = step(next3, "next2.png")
+    n3 = step(next3, "next3.png")
+    p1 = step(prev3, "prev1.png")
+    p2 = step(prev3, "prev2.png")
+    same = lambda a, b: not a.differences(b, area=menu3)
+    check(not same(n1, start) and not same(n2, start) and not same(n1, n2), "next shows the folder's other two files")
+    check(same(n3, start), "a third next wraps to the first file again")
+    check(same(p1, n2) and same(p2, n1), "previous steps back the same way, wrapping too")
 edit.drain()
 
 # A file dropped on the editor from another process: nothing changes, no move is reported.
@@ -191,7 +196,10 @@ edit.wait()
 out = run_wine(orvex_exe, "edit", plugin_dll, "--seconds", "1", "--destroy-window-first", timeout=120)
 check("host window destroyed" in out and "editor closed" in out, "orvex edit survives its window going first")
 
-# 50 open/close cycles and a parent destroyed first, counted in one process.
+# 50 open/close cycles in one host window, and host windows destroyed before the editor is
+# closed, counted in one process. wine keeps a few GDI objects for the first extra top-level
+# window of a process, so one round with its own window comes before the first count;
+# repeated rounds would show any leak of their own.
 COUNTS = r"^counts gdi=(\d+) user=(\d+) owngdi=(-?\d+) windows=(\d+) frameclass=(\d)"
 demo = WineProgram(demo_exe)
 if check(demo.expect(r"^ready ", timeout=120) is not None, "the counting host starts"):
@@ -199,24 +207,26 @@ if check(demo.expect(r"^ready ", timeout=120) is not None, "the counting host st
     got = demo.expect(r"^(editor|error)", timeout=60)
     check(got is not None and got.string == "editor child=1 registered=1 classleft=0",
           "the editor registers its drop target and its class goes with it")
+    demo.send("pluginparentfirst")
+    first = demo.expect(r"^(editor|error)", timeout=60)
+    check(first is not None and first.string == "editor child=1 registered=1 childgone=1 targetleft=0 classleft=0",
+          "a parent destroyed first takes the editor's window and drop target with it")
     demo.send("counts")
     before = demo.expect(COUNTS)
     demo.send("plugincycles 50")
     cycled = demo.expect(r"^plugincycled ", timeout=300)
     demo.send("counts")
     after = demo.expect(COUNTS)
-    demo.send("pluginparentfirst")
-    first = demo.expect(r"^(editor|error)", timeout=60)
+    demo.send("pluginparentfirst 5")
+    again = demo.expect(r"^(editor|error)", timeout=120)
     demo.send("counts")
     last = demo.expect(COUNTS)
-    if check(None not in (before, cycled, after, first, last), "the counting host answers"):
-        print("editor objects before 50 cycles: " + before.string)
-        print("editor objects after 50 cycles:  " + after.string)
-        print("after a parent destroyed first:  " + last.string)
+    if check(None not in (before, cycled, after, again, last), "the counting host answers"):
+        print("editor objects before 50 cycles:        " + before.string)
+        print("editor objects after 50 cycles:         " + after.string)
+        print("after 5 more parents destroyed first:   " + last.string)
         check(before.groups() == after.groups(), "50 editor open/close cycles leak no GDI or USER object")
-        check(first.string == "editor child=1 registered=1 childgone=1 targetleft=0 classleft=0",
-              "a parent destroyed first takes the editor's window and drop target with it")
-        check(before.groups() == last.groups(), "and leaks nothing either")
+        check(before.groups() == last.groups(), "parents destroyed first leak none either")
     demo.send("quit")
     demo.expect("^bye")
     demo.wait()
