@@ -64,7 +64,8 @@ state = ["--ir", "1=" + winpath(irs[0]), "--ir", "2=" + winpath(irs[1])]
 stop_wine()
 run_wine(orvex_exe, "snapshot", plugin_dll, "--out", winpath(shot("headless_snapshot.png")), *state, timeout=120)
 
-edit = WineProgram(orvex_exe, "edit", plugin_dll, *state, "--seconds", "400")
+edit = WineProgram(orvex_exe, "edit", plugin_dll, *state, "--seconds", "400",
+                   "--screenshot", winpath(shot("orvex_edit_screenshot.png")), "--after", "1500")
 if not check(edit.expect(r"^editor open 850 520$", timeout=120) is not None, "orvex edit opens the editor"):
     finish()
 geometry = window_geometry("^orvex edit")
@@ -88,6 +89,10 @@ snapshot = Image(shot("headless_snapshot.png"))
 diff = opened.differences(snapshot, skip=TEXT_AREAS)
 check(not diff, "the window equals the headless snapshot outside text areas (%d pixels differ%s)" %
       (len(diff), ", first " + str(diff[0]) if diff else ""))
+# The host's own capture of its client area (the editor's child window in it) is the same.
+if check(edit.expect(r"^screenshot ", timeout=15) is not None, "orvex edit takes its screenshot"):
+    diff = Image(shot("orvex_edit_screenshot.png")).differences(snapshot, skip=TEXT_AREAS)
+    check(not diff, "orvex edit's screenshot equals the headless snapshot outside text areas (%d differ)" % len(diff))
 
 
 def at(r):
