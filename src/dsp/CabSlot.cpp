@@ -4,12 +4,12 @@
 
 namespace dsp {
 
-CabSlot::CabSlot()
-    : productSpectrum(kMaxFftSize, 0.0)
-    , blockResult(kMaxFftSize, 0.0)
-    , overlapTail(kMaxFftSize, 0.0)
-    , blockOutput(kMaxFftSize, 0.0)
-    , delayLine(kMaxDelay, 0.0)
+CabSlot::CabSlot(int ringCapacity, int ownWeightCapacity)
+    : overlapTail(kMaxHop, 0.0)
+    , blockOutput(kMaxHop, 0.0)
+    , delayLine(kDelayCapacity, 0.0)
+    , source(static_cast<size_t>(ringCapacity), 0)
+    , ownWeights(static_cast<size_t>(ownWeightCapacity), 0.0)
 {
 }
 
@@ -17,13 +17,7 @@ void CabSlot::clearConvolution()
 {
     std::fill(overlapTail.begin(), overlapTail.end(), 0.0);
     std::fill(blockOutput.begin(), blockOutput.end(), 0.0);
-}
-
-void CabSlot::clearAll()
-{
-    clearConvolution();
-    std::fill(productSpectrum.begin(), productSpectrum.end(), 0.0);
-    std::fill(blockResult.begin(), blockResult.end(), 0.0);
+    history = 0;
 }
 
 } // namespace dsp

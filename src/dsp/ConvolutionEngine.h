@@ -1,32 +1,43 @@
 // The audio path of the cabinet effect: six slots, each convolving the left or the right
-// input with its IR (single-partition overlap-add FFT convolution in hops of B samples),
-// then its strip (low-pass and high-pass filters once per hop, a delay line, volume, pan,
-// phase and solo), summed into the stereo output and scaled by the output level.
+// input with its IR, then its strip (low-pass and high-pass filters once per hop, a delay
+// line, volume, pan, phase and solo), summed into the stereo output and scaled by the
+// output level.
 //
-// Real-time rule: the constructor allocates everything, for the largest sizes the engine
-// can switch to (FFT size 4096, delay line of 960 samples). process() never allocates,
-// locks, waits or makes a system call.
+// The convolution is uniformly partitioned: the IR (at most H = 1024 taps) is cut into
+// partitions of the hop B, each transformed at M = 2B points when it is loaded. At the end
+// of every hop the engine transforms the hop's input once per input channel into a
+// frequency-domain history (one per channel, shared by every slot that reads it), sums per
+// slot the products of the recent input spectra with the partition spectra, transforms
+// that sum back once per slot and overlap-adds it. The output is the linear convolution of
+// the input with the IR, B samples late, as with a single transform of the whole IR per
+// hop, at a fraction of the cost: M-point transforms instead of 2048-point ones.
+//
+// Real-time rule: the constructor allocates everything, for the largest layouts the engine
+// can switch to. process() never allocates, locks, waits or makes a system call.
 //
 // Threads:
 //  - process() runs on the host's audio thread, one call at a time.
 //  - Everything else may be called from any other thread while process() runs.
 //    loadSlot() calls must not overlap each other (the effect serialises IR loads with a
 //    mutex that the audio thread never takes); the other calls are plain atomic stores.
-// Requests (a new spectrum and the clears of a load, a bypass clear, a new hop, a new
-// sample rate) are picked up by the audio thread at the start of its next process()
-// block, never in the middle of one. With no audio thread running concurrently, this
-// gives exactly the samples that applying each change in place would give.
+// Requests (a new IR and the clears of a load, a bypass clear, a new hop, a new sample
+// rate) are picked up by the audio thread at the start of its next process() block, never
+// in the middle of one. With no audio thread running concurrently, this gives exactly the
+// samples that applying each change in place would give.
 //
 // Slots are numbered 0 .. 5 here.
 #pragma once
 
 #include "dsp/CabSlot.h"
 #include "dsp/CabSlotControls.h"
+#include "dsp/IrPartitioner.h"
 #include "dsp/RealFft.h"
+#include "dsp/SpectralMac.h"
 
 #include <array>
-#include <cstddef>
 #include <atomic>
+#include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace dsp {
@@ -34,41 +45,44 @@ namespace dsp {
 class ConvolutionEngine {
 public:
     static constexpr int kSlots = 6;
-    static constexpr int kMaxHop = 512;
-    static constexpr int kMaxFftSize = CabSlot::kMaxFftSize;
-    static constexpr int kMaxDelay = CabSlot::kMaxDelay;
+    static constexpr int kMaxHop = CabSlot::kMaxHop;
+    static constexpr int kFftSize = IrHandover::kSize; // N of the prepared spectra
+    static constexpr int kHalfSize = kFftSize / 2;     // H, also the longest IR
+    static constexpr int kDelayCapacity = CabSlot::kDelayCapacity;
+    static constexpr int kInitialHop = 100; // until the first reset() chooses one
 
-    // Sizes follow from the rate: N = 2048 up to 50000 Hz, 4096 above; D = floor(rate *
-    // 0.005), at most kMaxDelay; the hop is 100 (200 above 50000 Hz) until reset() sets one.
+    // Sizes are fixed for the engine's whole life (N, H, D above). The rate is what the
+    // strip filters compute with; the sizes do not depend on it.
     explicit ConvolutionEngine(float sampleRate = 44100.0f);
     ConvolutionEngine(const ConvolutionEngine&) = delete;
     ConvolutionEngine& operator=(const ConvolutionEngine&) = delete;
 
-    // Any thread: the sizes in force from the next process() block on, so that a loader
-    // prepares its spectrum for the size that will be used.
-    int fftSize() const;
-    int halfSize() const { return fftSize() / 2; }
+    // Any thread.
+    int fftSize() const { return kFftSize; }
+    int halfSize() const { return kHalfSize; }
+    int delayCapacity() const { return kDelayCapacity; }
+    // The hop in force from the next process() block on.
     int hop() const;
-    int delayCapacity() const;
     float sampleRate() const { return requestedRate_.load(std::memory_order_acquire); }
 
-    // Non-audio threads. A rate that is not a positive finite number is ignored. Crossing
-    // 50000 Hz switches the FFT size; the switch clears every buffer, and spectra built for
-    // the other size play as silence until spectra of the new size are loaded.
+    // Non-audio threads: the rate the filters use from the next block on. A rate that is
+    // not a positive finite number is ignored.
     void setSampleRate(float rate);
 
     // Publishes a prepared spectrum (packed layout, fftSize doubles) for a slot, and asks
-    // for the clears of a load: both input gathering buffers and the slot's overlapTail
-    // and blockOutput. fftSize must be 2048 or 4096; a spectrum whose size differs from the
-    // engine's current one is kept but treated as silence. Returns false, changing
-    // nothing, for a bad slot, a null spectrum or another size.
-    bool loadSlot(int slot, const double* spectrum, int fftSize);
+    // for the clears of a load: both input gathering buffers and the slot's overlap and
+    // history. The IR's taps are recovered from the spectrum and cut into partitions for
+    // every hop here, on the caller's thread. irLength, when the caller knows it, is the
+    // number of taps the IR really has (the rest of the spectrum's period is rounding
+    // noise and is not convolved); it is at most H. Returns false, changing nothing, for a
+    // bad slot, a null spectrum or an fftSize other than kFftSize.
+    bool loadSlot(int slot, const double* spectrum, int fftSize, int irLength = kHalfSize);
 
     // Starts over with a new hop (1 .. kMaxHop; values outside are clamped): clears the
-    // gathering buffers and every slot's overlapTail and blockOutput, hop position 0.
+    // gathering buffers, the input history and every slot's overlap, hop position 0.
     void reset(int hop);
 
-    // A slot switched off: clears its overlapTail and blockOutput. Bad slots are ignored.
+    // A slot switched off: clears its overlap, output block and history. Bad slots are ignored.
     void clearSlot(int slot);
 
     // The slot's parameter-derived values. A bad slot number gets a spare record that
@@ -84,21 +98,20 @@ public:
 
     // Inspection, for the audio thread or while no audio thread runs.
     int hopPosition() const { return pos_; }
-    int currentFftSize() const { return n_; }
     int currentHop() const { return b_; }
-    const CabSlot& slotState(int k) const { return slots_[static_cast<std::size_t>(k)]; } // k in 0 .. 5
+    const CabSlot& slotState(int k) const { return *slots_[static_cast<std::size_t>(k)]; } // k in 0 .. 5
+    // Input transforms and slot inverse transforms run so far (for tests of what is skipped).
+    long long transformCount() const { return transforms_; }
 
 private:
-    static int fftSizeFor(float rate);
-    static int delayFor(float rate);
-    static int initialHopFor(int fftSize);
-
     void applyRequests();
-    void applyRate(float rate);
+    void applyHop(int hop);
+    void bindWeights(CabSlot& s);
     void clearGathering();
     void processRunning(const float* inL, const float* inR, float* outL, float* outR, int frames);
     void processStopped(const float* inL, const float* inR, float* outL, float* outR, int frames);
     void hopStep();
+    void convolveSlot(CabSlot& s);
 
     // Per-block copy of the controls: loaded once at the start of a block.
     struct Strip {
@@ -124,24 +137,33 @@ private:
     std::atomic<float> output_{0.5f};   // output level ("Output")
     std::atomic<int> running_{1};       // 0 passes the input through ("On/Off" off)
 
-    std::array<CabSlot, kSlots> slots_; // the six slots
+    std::array<std::unique_ptr<CabSlot>, kSlots> slots_; // the six slots
     CabSlotControls spareControls_;     // sink for writes to a bad slot number
 
+    // Loading threads only (serialised by the caller).
+    RealFft loadInverse_;               // spectrum -> taps, length N
+    IrPartitioner loadPartitioner_;     // taps -> partition spectra for the four hops
+    std::vector<double> loadTaps_;      // N doubles: the inverse transform of a spectrum
+
     // Audio thread only.
-    RealFft fftSmall_;                // audio-path transform of length 2048
-    RealFft fftLarge_;                // audio-path transform of length 4096
-    RealFft* fft_;                    // the one of length n_
+    SpectralMacFn mac_;               // the fastest multiply-accumulate this processor runs
+    IrPartitioner partitioner_;       // transforms of every size; cuts IRs for odd hops
     float rate_;                      // sample rate in force (filters use it)
-    int n_;                           // FFT size N in force
     int b_;                           // hop B in force
-    int d_;                           // delay capacity D in force
+    int m_;                           // transform size M for b_
+    int ring_;                        // input spectra the history holds for b_ (H/B rounded up)
+    int head_ = 0;                    // history entry of the newest hop
     int pos_ = 0;                     // hop position, 0 .. b_-1
-    bool hopChosen_ = false;          // a reset() has set the hop (else it follows N)
+    long long transforms_ = 0;        // transforms run (inspection)
     std::vector<double> gatherLeft_;  // left input of the current hop, zero past b_
     std::vector<double> gatherRight_; // right input of the current hop, zero past b_
-    std::vector<double> spectrumLeft_;  // transform of gatherLeft_ at the last hop step
-    std::vector<double> spectrumRight_; // transform of gatherRight_ at the last hop step
-    std::array<Strip, kSlots> strips_;  // this block's controls
+    std::vector<double> historyLeft_;  // ring_ spectra of M doubles: the left input's last hops
+    std::vector<double> historyRight_; // the same for the right input
+    std::vector<double> sum_;          // a slot's sum of products (M doubles)
+    std::vector<double> result_;       // its inverse transform
+    std::vector<const double*> inputs_;  // a slot's input spectra, newest first
+    std::vector<const double*> weights_; // the matching partition spectra
+    std::array<Strip, kSlots> strips_;   // this block's controls
     float outputLevel_ = 0.0f;        // this block's output level
 };
 

@@ -504,10 +504,16 @@ void inverseLastStages(const double* src, double* output, int n, const int* rev)
 
 } // namespace
 
+bool RealFft::isSupportedSize(int size)
+{
+    return size >= kMinSize && size <= kMaxSize && (size & (size - 1)) == 0;
+}
+
 RealFft::RealFft(int size)
-    // Only the two lengths the effect uses exist; any other request gets the 2048 engine
-    // rather than tables of a size nothing was checked with. size() tells which it got.
-    : n_(size == 4096 ? 4096 : 2048),
+    // Powers of two from 16 (the smallest length the fused first stages and pass 3 cover) to
+    // 4096. Any other request gets the 2048 engine rather than tables of a size nothing was
+    // checked with; size() tells which it got.
+    : n_(isSupportedSize(size) ? size : 2048),
       log2n_(log2Of(n_)),
       scratch_(static_cast<size_t>(n_), 0.0),
       bitReverse_(static_cast<size_t>(n_ / 4), 0),
@@ -522,7 +528,9 @@ RealFft::RealFft(int size)
                 r |= 1u << (log2n_ - 1 - b);
         bitReverse_[static_cast<size_t>(i)] = static_cast<int>(r);
     }
-    const double step = n_ == 2048 ? kStep2048 : kStep4096;
+    // 2*pi/N for the other lengths is the 2048 step times a power of two, which is exact, so
+    // every length's table holds the very same numbers as the shared entries of the others.
+    const double step = n_ == 4096 ? kStep4096 : kStep2048 * (2048.0 / static_cast<double>(n_));
     for (int i = 0; i < n_ / 4; ++i)
         cosine_[static_cast<size_t>(i)] = std::cos(static_cast<double>(i) * step);
     // cos(pi*k/h) and sin(pi*k/h) are entries k*N/(2h) and (h/2 - k)*N/(2h) of the quarter

@@ -1,6 +1,7 @@
 #include "effect/Orvex.h"
 
 #include "dsp/ConvolutionEngine.h"
+#include "dsp/IrCache.h"
 #include "dsp/IrPreparer.h"
 #include "effect/EditorLink.h"
 #include "files/CFileSelector.h"
@@ -99,7 +100,8 @@ Orvex::Orvex(vst::HostCallback audioMaster) : AudioEffectX(audioMaster, kNumProg
 {
     engine_ = std::make_unique<dsp::ConvolutionEngine>(sampleRate);
     preparer_ = std::make_unique<dsp::IrPreparer>();
-    spectrum_.assign(dsp::ConvolutionEngine::kMaxFftSize, 0.0);
+    cache_ = std::make_unique<dsp::IrCache>(*preparer_);
+    spectrum_.assign(dsp::ConvolutionEngine::kFftSize, 0.0);
 
     canProcessReplacing();
     programsAreChunks();
@@ -671,9 +673,11 @@ void Orvex::loadCabIr(int cab, const char* path)
         return;
     std::lock_guard<std::mutex> lock(loadMutex_);
     const int n = engine_->fftSize();
-    // An unreadable file leaves an all-zero spectrum: the slot falls silent.
-    preparer_->prepare(path, sampleRate, n, spectrum_.data());
-    engine_->loadSlot(cab - 1, spectrum_.data(), n);
+    // An unreadable file leaves an all-zero spectrum: the slot falls silent. A file
+    // prepared before for this rate, and unchanged since, comes from the cache.
+    int length = 0;
+    cache_->prepare(path, sampleRate, spectrum_.data(), length);
+    engine_->loadSlot(cab - 1, spectrum_.data(), n, length);
     loadCount_.fetch_add(1);
 }
 

@@ -41,7 +41,6 @@ TEST(ProgramChange, NamesOfThreeCharactersLoadAndShorterOnesDoNot)
     float* ins[2] = {in, in};
     float* outs[2] = {outL, outR};
     fx->processReplacing(ins, outs, 1); // the audio thread takes the new spectrum
-    EXPECT_EQ(fx->engine().slotState(1).spectrum.size(), 2048);
     EXPECT_NE(fx->engine().slotState(1).spectrum.values()[0], 0.0);
 
     ProgramRecord two = recordWith(1, dir.folder(), "ab");

@@ -49,16 +49,14 @@ std::vector<double> tapSpectrum(double gain, int delay, int n)
 }
 
 struct Candidates {
-    std::vector<double> small[3]; // for N = 2048
-    std::vector<double> large[3]; // for N = 4096
+    std::vector<double> taps[3]; // for N = 2048
     Candidates()
     {
         for (int j = 0; j < 3; ++j) {
-            small[j] = tapSpectrum(kGains[j], kDelays[j], 2048);
-            large[j] = tapSpectrum(kGains[j], kDelays[j], 4096);
+            taps[j] = tapSpectrum(kGains[j], kDelays[j], 2048);
         }
     }
-    const std::vector<double>& pick(int j, int n) const { return n == 4096 ? large[j] : small[j]; }
+    const std::vector<double>& pick(int j) const { return taps[j]; }
 };
 
 // The effect serialises IR loads with a mutex that only non-audio threads take.
@@ -68,7 +66,7 @@ void load(dsp::ConvolutionEngine& e, std::mutex& loads, const Candidates& c, std
     const int n = e.fftSize();
     const int slot = static_cast<int>(rng() % 6);
     const int j = static_cast<int>(rng() % 3);
-    e.loadSlot(slot, c.pick(j, n).data(), n);
+    e.loadSlot(slot, c.pick(j).data(), n);
 }
 
 void writeParameters(dsp::ConvolutionEngine& e, std::mt19937& rng)
@@ -117,7 +115,7 @@ TEST(EngineStress, ConcurrentLoadsResetsAndWritesNeverTearTheOutput)
         c.audible = k == kWatched ? 1 : 0;
         c.hpEnabled = 0;
         c.lpEnabled = 0;
-        engine.loadSlot(k, candidates.pick(k % 3, 2048).data(), 2048);
+        engine.loadSlot(k, candidates.pick(k % 3).data(), 2048);
     }
     engine.reset(64);
     // Settle the watched slot's volume glide; it is never written again.
