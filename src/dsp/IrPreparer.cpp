@@ -9,19 +9,18 @@
 namespace dsp {
 
 IrPreparer::IrPreparer()
-    : fft2048_(2048),
-      fft4096_(4096),
-      irBuffer_(kMaxFftSize, 0.0),
-      irSpectrum_(kMaxFftSize, 0.0),
-      normalised_(kMaxFftSize, 0.0),
-      magnitude_(kMaxFftSize, 0.0),
-      ratio_(kMaxFftSize, 0.0)
+    : fft_(kFftSize),
+      irBuffer_(kFftSize, 0.0),
+      irSpectrum_(kFftSize, 0.0),
+      normalised_(kFftSize, 0.0),
+      magnitude_(kFftSize, 0.0),
+      ratio_(kFftSize, 0.0)
 {
 }
 
 bool IrPreparer::prepare(const char* path, float hostRate, int fftSize, double* spectrumOut)
 {
-    if ((fftSize != 2048 && fftSize != 4096) || spectrumOut == nullptr)
+    if (fftSize != kFftSize || spectrumOut == nullptr)
         return false;
     const int n = fftSize;
     const int maxLength = n / 2; // an IR of H samples plus a hop of at most H fits in N
@@ -69,8 +68,7 @@ bool IrPreparer::prepare(const char* path, float hostRate, int fftSize, double* 
         return accepted;
     }
 
-    RealFft& fft = n == 2048 ? fft2048_ : fft4096_;
-    fft.forward(ir, irSpectrum_.data());
+    fft_.forward(ir, irSpectrum_.data());
     peak_ = normaliseSpectrum(irSpectrum_.data(), normalised_.data(), n, magnitude_.data(), ratio_.data());
     std::copy(normalised_.begin(), normalised_.begin() + n, spectrumOut);
     return accepted;

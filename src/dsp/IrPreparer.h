@@ -1,8 +1,7 @@
 // Turns an IR file into the normalised packed spectrum that a cabinet slot convolves with.
 //
-// Owns the two preparation transforms (2048 and 4096) and the IR work area, all allocated
-// in the constructor for the largest FFT size, so they are never shared with the audio
-// path's engines. prepare() reads a file and allocates: it is not real-time, and one
+// Owns the preparation transform and the IR work area, all allocated in the constructor,
+// so they are never shared with the audio path's engines. prepare() reads a file and allocates: it is not real-time, and one
 // IrPreparer must not run two prepare() calls at once (the effect serialises loads).
 #pragma once
 
@@ -14,7 +13,7 @@ namespace dsp {
 
 class IrPreparer {
 public:
-    static constexpr int kMaxFftSize = 4096;
+    static constexpr int kFftSize = 2048; // N; an IR keeps at most N/2 samples
     // Leading samples of this magnitude or less are dropped: they only delay the IR.
     static constexpr double kSilence = 1e-10;
     // Keeps the normalisation's divisions finite for silent bins and silent IRs.
@@ -31,8 +30,8 @@ public:
     // the file was accepted: a file that is not gives an all-zero spectrum and false. An
     // accepted file that leaves nothing to play (near-silence only; fewer than two samples,
     // or a rate pair giving fewer than two or more than kMaxResampledLength, when it needs
-    // resampling) also gives an all-zero spectrum, with true. An fftSize other than 2048
-    // or 4096 answers false and writes nothing, since the size of spectrumOut is unknown.
+    // resampling) also gives an all-zero spectrum, with true. An fftSize other than
+    // kFftSize answers false and writes nothing, since the size of spectrumOut is unknown.
     bool prepare(const char* path, float hostRate, int fftSize, double* spectrumOut);
 
     // Number of IR samples the last prepare() transformed (0 when it left silence).
@@ -48,8 +47,7 @@ public:
                                     double* ratio);
 
 private:
-    RealFft fft2048_;                  // preparation transform for N = 2048
-    RealFft fft4096_;                  // preparation transform for N = 4096
+    RealFft fft_;                      // preparation transform of length kFftSize
     std::vector<double> irBuffer_;     // time samples of the IR being prepared, zero padded
     std::vector<double> irSpectrum_;   // forward transform of irBuffer_
     std::vector<double> normalised_;   // irSpectrum_ divided by its peak magnitude

@@ -5,6 +5,10 @@
 // runs on the host's UI thread; setParameter on UI or automation threads; processReplacing
 // on the audio thread, which never waits for the others: IR loads are prepared aside and
 // handed over by the engine, parameter-derived values are atomics.
+//
+// The definitions are split by responsibility: Orvex.cpp (lifecycle, identity, sample
+// rate), OrvexParameters.cpp (parameter changes and displays), OrvexCabFiles.cpp (file
+// actions, editor requests, IR loads), OrvexPrograms.cpp (programs and chunks).
 #pragma once
 
 #include "effect/ParameterTable.h"

@@ -35,6 +35,7 @@ const char* CommandLine::usage()
     return "usage:\n"
            "  orvex info PLUGIN [state options]\n"
            "  orvex render PLUGIN --in IN.wav --out OUT.wav [state options] [--save-chunk FILE]\n"
+           "  orvex edit PLUGIN [state options] [edit options]\n"
            "  orvex help\n"
            "\n"
            "PLUGIN is a VST 2 plug-in module (.so on Linux, .dll on Windows).\n"
@@ -59,6 +60,17 @@ const char* CommandLine::usage()
            "  --out FILE            output WAV\n"
            "  --save-chunk FILE     after rendering, save the plug-in's bank chunk\n"
            "\n"
+           "edit opens the plug-in's editor in a window of its own, idles it 30 times a second\n"
+           "and prints what the editor tells the host, one line each: \"automate INDEX VALUE\",\n"
+           "\"begin INDEX\", \"end INDEX\", \"size WIDTH HEIGHT\". It ends when the window is\n"
+           "closed, after --seconds, or (with --screenshot and no --seconds) after the picture.\n"
+           "edit only:\n"
+           "  --seconds S           close the editor after S seconds\n"
+           "  --screenshot FILE     save the window's client area as a PNG file\n"
+           "  --after MS            take the screenshot MS milliseconds after opening (500)\n"
+           "  --destroy-window-first  destroy the host window before closing the editor, as\n"
+           "                        some hosts do, then idle and close the editor\n"
+           "\n"
            "exit status: 0 success, 1 usage error, 2 plug-in or file failure\n";
 }
 
@@ -78,11 +90,14 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         options.command = Options::Command::info;
     } else if (command == "render") {
         options.command = Options::Command::render;
+    } else if (command == "edit") {
+        options.command = Options::Command::edit;
     } else {
         error = "unknown command '" + command + "'";
         return false;
     }
     const bool render = options.command == Options::Command::render;
+    const bool edit = options.command == Options::Command::edit;
 
     bool seenRate = false;
     bool seenBlock = false;
@@ -96,6 +111,14 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             options.plugin = arg;
             continue;
         }
+        if (arg == "--destroy-window-first") {
+            if (!edit) {
+                error = arg + " belongs to the edit command";
+                return false;
+            }
+            options.destroyWindowFirst = true;
+            continue;
+        }
         // Both "--name VALUE" and "--name=VALUE".
         std::string value;
         bool haveValue = false;
@@ -106,7 +129,8 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             haveValue = true;
         }
         static const char* const known[] = {"--in", "--out", "--set", "--block", "--rate", "--chunk",
-                                            "--preset-chunk", "--save-chunk", "--program", "--ir"};
+                                            "--preset-chunk", "--save-chunk", "--program", "--ir",
+                                            "--seconds", "--screenshot", "--after"};
         bool isKnown = false;
         for (const char* name : known)
             isKnown = isKnown || arg == name;
@@ -123,6 +147,10 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         }
         if (!render && (arg == "--in" || arg == "--out" || arg == "--save-chunk")) {
             error = arg + " belongs to the render command";
+            return false;
+        }
+        if (!edit && (arg == "--seconds" || arg == "--screenshot" || arg == "--after")) {
+            error = arg + " belongs to the edit command";
             return false;
         }
         auto setOnce = [&](std::string& field) {
@@ -152,6 +180,23 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         } else if (arg == "--save-chunk") {
             if (!setOnce(options.saveChunk))
                 return false;
+        } else if (arg == "--screenshot") {
+            if (!setOnce(options.screenshot))
+                return false;
+        } else if (arg == "--seconds") {
+            double seconds = 0.0;
+            if (options.seconds >= 0.0 || !parseNumber(value, seconds) || seconds < 0.0 || seconds > 86400.0) {
+                error = options.seconds >= 0.0 ? "--seconds given twice" : "--seconds expects a time from 0 to 86400";
+                return false;
+            }
+            options.seconds = seconds;
+        } else if (arg == "--after") {
+            long long after = 0;
+            if (options.afterMs >= 0 || !parseInteger(value, 0, 3600000, after)) {
+                error = options.afterMs >= 0 ? "--after given twice" : "--after expects milliseconds from 0 to 3600000";
+                return false;
+            }
+            options.afterMs = static_cast<int>(after);
         } else if (arg == "--set") {
             // The value never holds '=', so the last one separates; a name may contain '='.
             const std::size_t split = value.rfind('=');
@@ -209,6 +254,10 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
     }
     if (render && options.output.empty()) {
         error = "render needs --out OUT.wav";
+        return false;
+    }
+    if (options.afterMs >= 0 && options.screenshot.empty()) {
+        error = "--after needs --screenshot FILE";
         return false;
     }
     return true;

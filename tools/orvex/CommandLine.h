@@ -24,7 +24,7 @@ struct ParameterSetting {
 
 // Everything the command line asked for.
 struct Options {
-    enum class Command { help, info, render };
+    enum class Command { help, info, render, edit };
     Command command = Command::help;          // what to do
     std::string plugin;                       // path of the plug-in module
     std::string input;                        // render: input WAV
@@ -37,6 +37,10 @@ struct Options {
     std::vector<CabFile> cabs;                // --ir: IR files for our plug-in's cabs
     int blockSize = 512;                      // largest block handed to the plug-in
     double sampleRate = 0.0;                  // Hz; 0 means the input's rate (info: 44100)
+    double seconds = -1.0;                    // edit: close after this long; < 0 waits for the user
+    std::string screenshot;                   // edit: PNG of the host window's client area, or empty
+    int afterMs = -1;                         // edit: when to take the screenshot; < 0 for the default
+    bool destroyWindowFirst = false;          // edit: tear the host window down before effEditClose
 };
 
 class CommandLine {

@@ -58,6 +58,8 @@ int Commands::run(const Options& options, std::ostream& out, std::ostream& err)
         return info(options, out, err);
     case Options::Command::render:
         return render(options, out, err);
+    case Options::Command::edit:
+        return edit(options, out, err);
     case Options::Command::help:
         break;
     }

@@ -1,0 +1,383 @@
+// Parameter changes: the one path every change takes (host, editor, programs, the effect's
+// own propagation through links and blends), and what the host reads back.
+#include "effect/Orvex.h"
+
+#include "dsp/ConvolutionEngine.h"
+#include "effect/EditorLink.h"
+#include "effect/OrvexDetail.h"
+#include "host/HostStrings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace orvex {
+
+using namespace detail;
+
+namespace {
+
+// Host buffers: names are written whole (at most 13 characters); display texts are at most
+// 8 characters, which every text of the table fits ("12.0 kHz" is the longest). We never
+// write beyond these limits, so an odd rate that would make a longer latency text is cut
+// rather than overrunning a host's buffer.
+constexpr int kNameLimit = 15;
+constexpr int kDisplayLimit = 8;
+
+void writeDisplay(char* text, const char* value)
+{
+    hoststr::copy(text, value, kDisplayLimit);
+}
+
+int firstIndexOf(ParamKind kind)
+{
+    switch (kind) {
+    case ParamKind::Volume: return kVolume;
+    case ParamKind::Pan: return kPan;
+    case ParamKind::Channel: return kChannel;
+    case ParamKind::FreqHp: return kFreqHp;
+    case ParamKind::FreqLp: return kFreqLp;
+    default: return -1;
+    }
+}
+
+// Truncation toward zero for display numbers; values a careless host wrote far outside 0..1
+// are held inside the integer range (they then print as "Huge!") instead of overflowing.
+vst::Int32 truncated(double v)
+{
+    if (!(v > -2e9))
+        return v != v ? 0 : -2000000000;
+    if (v > 2e9)
+        return 2000000000;
+    return static_cast<vst::Int32>(v);
+}
+
+} // namespace
+
+float Orvex::getParameter(vst::Int32 index)
+{
+    const int slot = recordSlot(index);
+    return slot < 0 ? 0.0f : values_[slot].load(std::memory_order_relaxed);
+}
+
+void Orvex::getParameterName(vst::Int32 index, char* text)
+{
+    if (const char* name = paramName(index))
+        hoststr::copy(text, name, kNameLimit);
+}
+
+void Orvex::getParameterLabel(vst::Int32, char*)
+{
+    // Units are part of the display texts.
+}
+
+void Orvex::getParameterDisplay(vst::Int32 index, char* text)
+{
+    const ParamInfo info = paramInfo(index);
+    const float v = getParameter(index);
+    char buf[64];
+    switch (info.kind) {
+    case ParamKind::Phase:
+        writeDisplay(text, v > 0.5f ? "INVERT" : "NORM");
+        break;
+    case ParamKind::Volume:
+    case ParamKind::Output:
+        std::snprintf(buf, sizeof buf, "%4.3f", static_cast<double>(v));
+        writeDisplay(text, buf);
+        break;
+    case ParamKind::Pan:
+        std::strcpy(buf, "<C>");
+        if (v < 0.5f) {
+            hoststr::int2string(truncated(100.0f - 200.0f * v), buf, 8);
+            std::strcat(buf, " %L");
+        } else if (v > 0.5f) {
+            hoststr::int2string(truncated(200.0f * v - 100.0f), buf, 8);
+            std::strcat(buf, " %R");
+        }
+        writeDisplay(text, buf);
+        break;
+    case ParamKind::FreqHp:
+        std::strcpy(buf, "OFF");
+        if (v > 0.0f) {
+            hoststr::int2string(truncated(hpFrequency(info.cab)), buf, 8);
+            std::strcat(buf, " Hz");
+        }
+        writeDisplay(text, buf);
+        break;
+    case ParamKind::FreqLp:
+        std::strcpy(buf, "OFF");
+        if (v < 1.0f)
+            std::snprintf(buf, sizeof buf, "%4.1f kHz", lpFrequency(info.cab) * 0.001);
+        writeDisplay(text, buf);
+        break;
+    case ParamKind::Delay:
+        std::snprintf(buf, sizeof buf, "%d smp", delayLength(info.cab));
+        writeDisplay(text, buf);
+        break;
+    case ParamKind::OnOff:
+    case ParamKind::Solo:
+        writeDisplay(text, v > 0.5f ? "ON" : "OFF");
+        break;
+    case ParamKind::Channel:
+        writeDisplay(text, v > 0.5f ? "RIGHT" : "LEFT");
+        break;
+    case ParamKind::Latency:
+        std::snprintf(buf, sizeof buf, "%4.1f ms",
+                      static_cast<double>(latencyValue()) * 1000.0 / static_cast<double>(sampleRate));
+        writeDisplay(text, buf);
+        break;
+    default:
+        // Actions, Bypass, Link, Blend and unknown indices show nothing.
+        break;
+    }
+}
+
+// --- writing ----------------------------------------------------------------------------
+
+void Orvex::storeValue(int index, float value)
+{
+    const int slot = recordSlot(index);
+    if (slot < 0)
+        return;
+    values_[slot].store(value, std::memory_order_relaxed);
+    programs_[curProgram].values[slot] = value;
+}
+
+void Orvex::deriveParameter(int index, float v)
+{
+    const ParamInfo info = paramInfo(index);
+    const int cab = info.cab;
+    switch (info.kind) {
+    case ParamKind::Phase:
+        engine_->slot(cab).polarity.store(v >= 0.5f ? -1 : 1, std::memory_order_relaxed);
+        break;
+    case ParamKind::Volume:
+        engine_->slot(cab).volume.store(v, std::memory_order_relaxed);
+        break;
+    case ParamKind::Pan:
+        engine_->slot(cab).panLeft.store(v >= 0.5f ? 2.0f - 2.0f * v : 1.0f, std::memory_order_relaxed);
+        engine_->slot(cab).panRight.store(v <= 0.5f ? 2.0f * v : 1.0f, std::memory_order_relaxed);
+        break;
+    case ParamKind::FreqHp:
+        engine_->slot(cab).hpFrequency.store(990.0 * v + 10.0, std::memory_order_relaxed);
+        engine_->slot(cab).hpEnabled.store(v > 0.001f ? 1 : 0, std::memory_order_relaxed);
+        break;
+    case ParamKind::FreqLp:
+        engine_->slot(cab).lpFrequency.store(11000.0 * v + 1000.0, std::memory_order_relaxed);
+        engine_->slot(cab).lpEnabled.store(v < 0.999f ? 1 : 0, std::memory_order_relaxed);
+        break;
+    case ParamKind::Bypass:
+        engine_->slot(cab).active.store(v >= 0.5f ? 1 : 0, std::memory_order_relaxed);
+        break;
+    case ParamKind::Delay: {
+        // Truncated toward zero; a value outside 0..1 from a careless host is held to the
+        // delay line's length instead of reaching past it.
+        const int capacity = engine_->delayCapacity();
+        const float samples = v * static_cast<float>(capacity);
+        const int length = samples > 0.0f ? static_cast<int>(std::min(samples, static_cast<float>(capacity))) : 0;
+        engine_->slot(cab).delayLength.store(length, std::memory_order_relaxed);
+        break;
+    }
+    case ParamKind::Channel:
+        engine_->slot(cab).leftInput.store(v < 0.5f ? 1 : 0, std::memory_order_relaxed);
+        engine_->slot(cab).rightInput.store(v < 0.5f ? 0 : 2, std::memory_order_relaxed);
+        break;
+    case ParamKind::Output:
+        engine_->setOutput(v);
+        break;
+    case ParamKind::OnOff:
+        engine_->setRunning(v >= 0.5f);
+        break;
+    case ParamKind::Link:
+        linkFlags_[cab].store(v >= 0.5f ? 1 : 0, std::memory_order_relaxed);
+        break;
+    case ParamKind::Blend:
+        blendFlags_[cab].store(v >= 0.5f ? 1 : 0, std::memory_order_relaxed);
+        break;
+    default:
+        break;
+    }
+}
+
+void Orvex::setParameter(vst::Int32 index, float value)
+{
+    const ParamInfo info = paramInfo(index);
+    // Host values are normalised. One outside 0..1 (or NaN) from a careless host would turn
+    // into an unbounded gain or poison the smoothed values for good, so a stored parameter
+    // is held to 0..1 (NaN reads as 0). Actions and requests keep their value: file menus
+    // and requests carry entry and cab numbers.
+    if (isStored(index))
+        value = std::isnan(value) ? 0.0f : std::min(1.0f, std::max(0.0f, value));
+
+    if (info.kind != ParamKind::Latency) {
+        storeValue(index, value);
+        if (info.kind != ParamKind::Link && info.kind != ParamKind::Blend)
+            deriveParameter(index, value);
+    }
+
+    switch (info.kind) {
+    case ParamKind::Volume:
+    case ParamKind::Pan:
+    case ParamKind::Channel:
+    case ParamKind::FreqHp:
+    case ParamKind::FreqLp:
+        propagate(info, value);
+        break;
+    case ParamKind::Solo:
+        applySolo(info.cab, value);
+        break;
+    case ParamKind::Bypass:
+        // Switching off empties the slot's convolution buffers, on every such write.
+        if (value < 0.5f)
+            engine_->clearSlot(info.cab);
+        break;
+    case ParamKind::Latency:
+        applyLatency(value);
+        break;
+    case ParamKind::Link:
+        applyLink(info.cab, value);
+        break;
+    case ParamKind::Blend:
+        applyBlend(info.cab, value);
+        break;
+    case ParamKind::Load:
+        applyLoadButton(info.cab, value);
+        break;
+    case ParamKind::FileMenu:
+        applyFileMenu(info.cab);
+        break;
+    case ParamKind::Previous:
+    case ParamKind::Next:
+        if (value > 0.5f)
+            applyStep(info.cab, info.kind == ParamKind::Next);
+        break;
+    case ParamKind::None:
+        applyEditorRequest(index, value);
+        break;
+    default:
+        break;
+    }
+
+    if (editorLink_)
+        editorLink_->setParameter(index, value);
+}
+
+void Orvex::setGuarded(int index, float value)
+{
+    linkGuard_ = 1;
+    setParameter(index, value);
+    linkGuard_ = 0;
+}
+
+void Orvex::propagate(const ParamInfo& info, float v)
+{
+    const int first = firstIndexOf(info.kind);
+    const int cab = info.cab;
+    const bool mirrored = info.kind == ParamKind::Pan || info.kind == ParamKind::Channel;
+    const bool blends = info.kind == ParamKind::Volume || mirrored;
+    auto f = [&](float x) { return mirrored ? 1.0f - x : x; };
+    auto g = [&](float x) { return info.kind == ParamKind::Volume ? 1.0f - x : x; };
+
+    if (linkFlags_[linkPair(cab)].load(std::memory_order_relaxed) && linkGuard_ == 0) {
+        linkGuard_ = 1;
+        const int partner = linkPartner(cab);
+        setParameter(first + partner, f(v));
+        if (blends) {
+            const int q = blendPartner(partner);
+            if (q >= 0 && blendFlags_[blendPair(partner)].load(std::memory_order_relaxed))
+                setParameter(first + q, g(f(v)));
+        }
+        linkGuard_ = 0;
+    }
+    if (blends) {
+        const int b = blendPartner(cab);
+        if (b >= 0 && blendFlags_[blendPair(cab)].load(std::memory_order_relaxed) && linkGuard_ == 0)
+            setGuarded(first + b, g(v));
+    }
+}
+
+void Orvex::applySolo(int cab, float v)
+{
+    if (v > 0.5f) {
+        engine_->slot(cab).audible.store(1, std::memory_order_relaxed);
+        for (int other = 0; other < kNumCabs; ++other) {
+            if (other != cab && getParameter(kSolo + other) < 0.5f)
+                engine_->slot(other).audible.store(0, std::memory_order_relaxed);
+        }
+        return;
+    }
+    float others = 0.0f;
+    for (int other = 0; other < kNumCabs; ++other) {
+        if (other != cab)
+            others += getParameter(kSolo + other);
+    }
+    if (others < 0.5f) {
+        for (int other = 0; other < kNumCabs; ++other) {
+            if (other != cab)
+                engine_->slot(other).audible.store(1, std::memory_order_relaxed);
+        }
+    } else {
+        engine_->slot(cab).audible.store(0, std::memory_order_relaxed);
+    }
+}
+
+void Orvex::applyLatency(float v)
+{
+    if (editorLink_) {
+        static const float stepValues[4] = {0.0f, 0.3f, 0.6f, 1.0f};
+        const int step = editorLink_->updateLatencyMenu(v);
+        if (step >= 0 && step <= 3)
+            storeValue(kLatency, stepValues[step]);
+    } else {
+        storeValue(kLatency, v);
+    }
+    reloadAllCabs();
+}
+
+void Orvex::applyLink(int pair, float v)
+{
+    linkFlags_[pair].store(0, std::memory_order_relaxed);
+    if (v < 0.5f)
+        return;
+    linkFlags_[pair].store(1, std::memory_order_relaxed);
+    const int a = pair * 2;
+    const int b = a + 1;
+    ProgramRecord& record = programs_[curProgram];
+    char path[kFolderSize];
+
+    auto share = [&](int from, int to) {
+        if (fieldLength(record.fileName[from], kFileNameSize) < kMinNameLength)
+            return;
+        std::memcpy(record.folder[to], record.folder[from], kFolderSize);
+        std::memcpy(record.fileName[to], record.fileName[from], kFileNameSize);
+        if (joinPath(to, path))
+            loadCabIr(to + 1, path);
+        setParameter(kRequestRefreshCab, static_cast<float>(to + 1));
+        setParameter(kBypass + a, 1.0f);
+        setParameter(kBypass + b, 1.0f);
+    };
+    share(a, b);
+    share(b, a);
+
+    setParameter(kChannel + a, 0.0f);
+    setParameter(kChannel + b, 1.0f);
+    setParameter(kPan + a, 0.0f);
+    setParameter(kPan + b, 1.0f);
+    setParameter(kVolume + b, getParameter(kVolume + a));
+}
+
+void Orvex::applyBlend(int pair, float v)
+{
+    blendFlags_[pair].store(0, std::memory_order_relaxed);
+    if (v < 0.5f)
+        return;
+    blendFlags_[pair].store(1, std::memory_order_relaxed);
+    const int source = pair;     // slot 1 or 2
+    const int target = pair + 2; // slot 3 or 4
+    setGuarded(kChannel + target, getParameter(kChannel + source));
+    setGuarded(kPan + target, getParameter(kPan + source));
+    setGuarded(kVolume + target, 1.0f - getParameter(kVolume + source));
+}
+
+} // namespace orvex
