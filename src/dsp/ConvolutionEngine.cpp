@@ -15,9 +15,6 @@ namespace dsp {
 namespace {
 
 constexpr double kQuality = 0.7;       // every strip filter uses this quality factor
-constexpr double kMixScale = 5.0;      // each slot enters the mix at five times its level
-constexpr double kGlideNew = 0.001;    // one-pole glide: share of the target per sample
-constexpr double kGlideOld = 0.999;    // one-pole glide: share of the previous value
 
 // Denormals would make the recursive filters and decaying tails crawl. process() flushes
 // them (FTZ and DAZ) and gives the caller its floating-point mode back on the way out.
@@ -33,13 +30,6 @@ private:
     unsigned int saved_; // the caller's MXCSR
 #endif
 };
-
-// The glide computes in double and keeps the result as a float: the smoothed values are
-// floats, the targets are a float (volume) and doubles (corners).
-inline float glide(double target, float previous)
-{
-    return static_cast<float>(target * kGlideNew + static_cast<double>(previous) * kGlideOld);
-}
 
 // A non-finite control value would poison a glide or a filter for good; it reads as 0.
 inline double finiteOrZero(double v)
@@ -67,6 +57,10 @@ ConvolutionEngine::ConvolutionEngine(float sampleRate)
     , result_(IrPartitioner::kMaxTransform, 0.0)
     , inputs_(kHalfSize, nullptr)
     , weights_(kHalfSize, nullptr)
+    , delayed_(kMaxHop, 0.0)
+    , volumes_(kMaxHop, 0.0)
+    , mixLeft_(kMaxHop, 0.0)
+    , mixRight_(kMaxHop, 0.0)
 {
     const int ringCapacity = IrPartitioner::partitionCount(1, kHalfSize);
     const int layout = IrPartitioner::largestLayout(kHalfSize);
@@ -273,117 +267,6 @@ void ConvolutionEngine::process(const float* inL, const float* inR, float* outL,
         processRunning(inL, inR, outL, outR, frames);
     } else {
         processStopped(inL, inR, outL, outR, frames);
-    }
-}
-
-void ConvolutionEngine::processStopped(const float* inL, const float* inR, float* outL, float* outR, int frames)
-{
-    // Off: the input passes unchanged and only the glides move.
-    for (int i = 0; i < frames; ++i) {
-        const float l = inL[i];
-        const float r = inR[i];
-        outL[i] = l;
-        outR[i] = r;
-    }
-    for (int k = 0; k < kSlots; ++k) {
-        CabSlot& s = *slots_[static_cast<size_t>(k)];
-        const Strip& t = strips_[static_cast<size_t>(k)];
-        float v = s.volumeSmoothed;
-        float hp = s.hpSmoothed;
-        float lp = s.lpSmoothed;
-        for (int i = 0; i < frames; ++i) {
-            v = glide(t.volume, v);
-            hp = glide(t.hpFrequency, hp);
-            lp = glide(t.lpFrequency, lp);
-        }
-        s.volumeSmoothed = v;
-        s.hpSmoothed = hp;
-        s.lpSmoothed = lp;
-    }
-}
-
-void ConvolutionEngine::processRunning(const float* inL, const float* inR, float* outL, float* outR, int frames)
-{
-    // The loop state lives in locals for the whole block.
-    float volume[kSlots];
-    double volumeTarget[kSlots];
-    double panLeft[kSlots];
-    double panRight[kSlots];
-    double gain[kSlots];
-    double* line[kSlots];
-    const double* blockOut[kSlots];
-    int readPos[kSlots];
-    int length[kSlots];
-    for (int k = 0; k < kSlots; ++k) {
-        CabSlot& s = *slots_[static_cast<size_t>(k)];
-        const Strip& t = strips_[static_cast<size_t>(k)];
-        volume[k] = s.volumeSmoothed;
-        volumeTarget[k] = t.volume;
-        panLeft[k] = t.panLeft;
-        panRight[k] = t.panRight;
-        gain[k] = t.gain;
-        line[k] = s.delayLine.data();
-        blockOut[k] = s.blockOutput.data();
-        readPos[k] = s.delayReadPos;
-        length[k] = t.delayLength;
-    }
-    const double outputGain = static_cast<double>(outputLevel_) * kMixScale;
-    double* gatherL = gatherLeft_.data();
-    double* gatherR = gatherRight_.data();
-
-    int i = 0;
-    while (i < frames) {
-        // Run up to the end of the current hop (or of the block).
-        const int run = std::min(frames - i, b_ - pos_);
-        const int end = i + run;
-        int pos = pos_;
-        for (; i < end; ++i, ++pos) {
-            const float l = inL[i];
-            const float r = inR[i];
-            gatherL[pos] = l;
-            gatherR[pos] = r;
-            double sumL = 0.0;
-            double sumR = 0.0;
-            for (int k = 0; k < kSlots; ++k) {
-                volume[k] = glide(volumeTarget[k], volume[k]);
-                const double v = static_cast<double>(volume[k]);
-                const double d = line[k][readPos[k]];
-                sumL += panLeft[k] * d * v * gain[k];
-                sumR += panRight[k] * d * v * gain[k];
-                // The line holds `length` samples; 0 and 1 both give one sample of delay.
-                line[k][readPos[k]] = blockOut[k][pos];
-                if (++readPos[k] >= length[k]) {
-                    readPos[k] = 0;
-                }
-            }
-            outL[i] = static_cast<float>(outputGain * sumL);
-            outR[i] = static_cast<float>(outputGain * sumR);
-        }
-        // The corner glides are independent of the samples; stepping them over the run at
-        // once gives the same values at the hop step as stepping them sample by sample.
-        for (int k = 0; k < kSlots; ++k) {
-            CabSlot& s = *slots_[static_cast<size_t>(k)];
-            const Strip& t = strips_[static_cast<size_t>(k)];
-            float hp = s.hpSmoothed;
-            float lp = s.lpSmoothed;
-            for (int j = 0; j < run; ++j) {
-                hp = glide(t.hpFrequency, hp);
-                lp = glide(t.lpFrequency, lp);
-            }
-            s.hpSmoothed = hp;
-            s.lpSmoothed = lp;
-        }
-        pos_ = pos;
-        if (pos_ >= b_) {
-            hopStep();
-            pos_ = 0;
-        }
-    }
-
-    for (int k = 0; k < kSlots; ++k) {
-        CabSlot& s = *slots_[static_cast<size_t>(k)];
-        s.volumeSmoothed = volume[k];
-        s.delayReadPos = readPos[k];
     }
 }
 

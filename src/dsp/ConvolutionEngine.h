@@ -163,6 +163,10 @@ private:
     std::vector<double> result_;       // its inverse transform
     std::vector<const double*> inputs_;  // a slot's input spectra, newest first
     std::vector<const double*> weights_; // the matching partition spectra
+    std::vector<double> delayed_;        // a slot's delay-line output over a stretch (kMaxHop)
+    std::vector<double> volumes_;        // a slot's gliding volume over a stretch (kMaxHop)
+    std::vector<double> mixLeft_;        // the left mix over a stretch (kMaxHop)
+    std::vector<double> mixRight_;       // the right mix over a stretch (kMaxHop)
     std::array<Strip, kSlots> strips_;   // this block's controls
     float outputLevel_ = 0.0f;        // this block's output level
 };
