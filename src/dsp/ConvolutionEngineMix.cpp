@@ -71,10 +71,25 @@ void runDelay(double* line, int& readPos, int length, const double* in, double* 
         readPos = 0;
         i = 1;
     }
+    if (size == 1) {
+        // The common case (no extra delay): one sample late.
+        if (i < count) {
+            delayed[i] = line[0];
+            for (int j = i + 1; j < count; ++j) {
+                delayed[j] = in[j - 1];
+            }
+            line[0] = in[count - 1];
+        }
+        return;
+    }
     while (i < count) {
+        // Plain loops: the runs are short, a library copy call would cost more than them.
         const int n = std::min(count - i, size - readPos);
-        std::copy(line + readPos, line + readPos + n, delayed + i);
-        std::copy(in + i, in + i + n, line + readPos);
+        double* slot = line + readPos;
+        for (int j = 0; j < n; ++j) {
+            delayed[i + j] = slot[j];
+            slot[j] = in[i + j];
+        }
         readPos += n;
         i += n;
         if (readPos >= size) {
