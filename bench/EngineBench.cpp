@@ -17,6 +17,7 @@
 #include "dsp/IrPreparer.h"
 #include "dsp/RealFft.h"
 #include "dsp/SpectralMac.h"
+#include "effect/EditorLink.h"
 #include "effect/Orvex.h"
 #include "effect/ParameterTable.h"
 
@@ -284,6 +285,25 @@ void writeWav24(const std::string& path, int rate, double seconds, unsigned seed
     std::fclose(f);
 }
 
+// The part of an editor that "Next cab" needs: a cab's menu of eight files that steps with
+// wrap-around. (The real editor lists the folder when it opens; its model steps the same way.)
+class MenuOnly : public orvex::EditorLink {
+public:
+    void setParameter(int, float) override {}
+    int updateLatencyMenu(float) override { return 0; }
+    void clearCabFile(int) override {}
+    void selectCabFile(const char*, int, std::int32_t& index) override { index = 0; }
+    void setCabFolders(const char* const[6]) override {}
+    void setCabFileIndices(const std::int32_t[6]) override {}
+    void getCabFileSelection(int, std::int32_t& index, char* name) override { entry(index = 0, name); }
+    void stepCabFileNext(int, std::int32_t& index, char* name) override { entry(index = (index + 1) % 8, name); }
+    void stepCabFilePrevious(int, std::int32_t& index, char* name) override { entry(index = (index + 7) % 8, name); }
+    void listFolder(int, const char*) override {}
+
+private:
+    static void entry(int index, char* name) { std::snprintf(name, 64, "cab%d.wav", index); }
+};
+
 vst::IntPtr VSTCALLBACK benchHost(vst::AEffect*, vst::Int32 opcode, vst::Int32, vst::IntPtr, void*, float)
 {
     return opcode == vst::audioMasterVersion ? 2400 : 0;
@@ -334,24 +354,59 @@ OffThread measureOffThread(const std::filesystem::path& dir)
         r.loadCached = median(times);
     }
 
-    // The effect: a folder of eight 1 s IRs; programs 0 and 1 with six cabs each.
+    // The effect: a folder of 1 s IRs, eight to step through and six for each of two
+    // programs, so that every first use reads its file.
     const std::string folder = dir.string() + "/";
     for (int i = 0; i < 8; ++i) {
         writeWav24(folder + "cab" + std::to_string(i) + ".wav", 96000, 1.0, 10u + static_cast<unsigned>(i));
     }
-    orvex::Orvex fx(benchHost);
-    std::vector<orvex::ProgramRecord> bank(orvex::kNumPrograms);
-    for (orvex::ProgramRecord& p : bank) {
-        p.makeFresh();
-    }
     for (int program = 0; program < 2; ++program) {
-        orvex::ProgramRecord& p = bank[static_cast<size_t>(program)];
         for (int cab = 0; cab < orvex::kNumCabs; ++cab) {
-            std::snprintf(p.folder[cab], sizeof p.folder[cab], "%s", folder.c_str());
-            std::snprintf(p.fileName[cab], sizeof p.fileName[cab], "cab%d.wav", (cab + program) % 8);
-            p.values[orvex::kRecBypass + cab] = 1.0f;
+            writeWav24(folder + "p" + std::to_string(program) + "cab" + std::to_string(cab) + ".wav", 96000, 1.0,
+                       20u + static_cast<unsigned>(8 * program + cab));
         }
     }
+    auto bankWith = [&](int programs, const char* pattern) {
+        std::vector<orvex::ProgramRecord> bank(orvex::kNumPrograms);
+        for (orvex::ProgramRecord& p : bank) {
+            p.makeFresh();
+        }
+        for (int program = 0; program < programs; ++program) {
+            orvex::ProgramRecord& p = bank[static_cast<size_t>(program)];
+            for (int cab = 0; cab < orvex::kNumCabs; ++cab) {
+                std::snprintf(p.folder[cab], sizeof p.folder[cab], "%s", folder.c_str());
+                std::snprintf(p.fileName[cab], sizeof p.fileName[cab], pattern, program, cab);
+                p.values[orvex::kRecBypass + cab] = 1.0f;
+            }
+        }
+        return bank;
+    };
+
+    // "Next cab" on cab 1, whose menu holds cab0.wav .. cab7.wav.
+    {
+        orvex::Orvex fx(benchHost);
+        std::vector<orvex::ProgramRecord> bank = bankWith(1, "p%dcab%d.wav");
+        std::snprintf(bank[0].fileName[0], sizeof bank[0].fileName[0], "cab0.wav");
+        fx.setChunk(bank.data(), orvex::kBankChunkSize, false);
+        MenuOnly menu;
+        fx.setEditorLink(&menu);
+        const int before = fx.loadCount();
+        std::vector<double> cold;
+        std::vector<double> warm;
+        for (int i = 0; i < 24; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            fx.setParameter(orvex::kNext, 1.0f);
+            (i < 7 ? cold : warm).push_back(msSince(start));
+        }
+        r.stepsLoaded = fx.loadCount() - before;
+        r.nextCold = median(cold);
+        r.nextCached = median(warm);
+        fx.setEditorLink(nullptr);
+    }
+
+    // Program changes between two programs of six cabs each.
+    orvex::Orvex fx(benchHost);
+    std::vector<orvex::ProgramRecord> bank = bankWith(2, "p%dcab%d.wav");
     fx.setChunk(bank.data(), orvex::kBankChunkSize, false);
     std::vector<double> changes;
     for (int i = 0; i < 22; ++i) {
@@ -366,18 +421,6 @@ OffThread measureOffThread(const std::filesystem::path& dir)
         }
     }
     r.programCached = median(changes);
-
-    const int before = fx.loadCount();
-    std::vector<double> cold;
-    std::vector<double> warm;
-    for (int i = 0; i < 24; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        fx.setParameter(orvex::kNext, 1.0f);
-        (i < 8 ? cold : warm).push_back(msSince(start));
-    }
-    r.stepsLoaded = fx.loadCount() - before;
-    r.nextCold = median(cold);
-    r.nextCached = median(warm);
     return r;
 }
 
