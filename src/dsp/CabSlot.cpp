@@ -18,6 +18,7 @@ void CabSlot::clearConvolution()
     std::fill(overlapTail.begin(), overlapTail.end(), 0.0);
     std::fill(blockOutput.begin(), blockOutput.end(), 0.0);
     history = 0;
+    outputZero = true;
 }
 
 } // namespace dsp

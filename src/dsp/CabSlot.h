@@ -46,6 +46,9 @@ public:
     const double* weights = nullptr;     // partition spectra in use for the current hop
     int partitions = 0;                  // how many of them (0 plays silence)
     int history = 0;                     // consecutive active hops since the last clear
+    bool outputZero = true;              // blockOutput is all zeros (cleared, not convolved since)
+    bool lineClear = true;               // delayLine is all zeros, checked (see the mix)
+    int zerosFed = kDelayCapacity;       // zeros written into the delay line in a row (capped)
     int delayReadPos = 0;                // next position to read and then overwrite
     int route = 0;                       // 0 off, 1 convolves left, 2 convolves right
     float volumeSmoothed = 0.0f;         // one-pole glide of the volume

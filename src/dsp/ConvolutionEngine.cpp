@@ -361,6 +361,7 @@ void ConvolutionEngine::convolveSlot(CabSlot& s)
     }
     double* out = s.blockOutput.data();
     double* tail = s.overlapTail.data();
+    s.outputZero = false;
     if (used == 0) {
         // Silence convolved: only the overlap of the last hop remains.
         std::copy(tail, tail + b, out);

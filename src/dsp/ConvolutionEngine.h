@@ -129,6 +129,7 @@ private:
         bool lpEnabled = false;  // low-pass on
     };
     void loadStrips();
+    static bool quiet(CabSlot& s, const Strip& t);
 
     // Shared with non-audio threads (requests and effect-wide controls).
     std::atomic<float> requestedRate_;  // sample rate the next block uses

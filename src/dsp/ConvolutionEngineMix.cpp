@@ -126,6 +126,20 @@ void addSlot(double* accL, double* accR, const double* d, const double* volumes,
 
 } // namespace
 
+bool ConvolutionEngine::quiet(CabSlot& s, const Strip& t)
+{
+    // A slot switched off and cleared stops costing anything once its delay line has
+    // played out: every line position is then checked to hold zero (once; a position the
+    // line no longer uses may still hold an old sample, and a longer delay would read it).
+    if (t.active || !s.outputZero) {
+        return false;
+    }
+    if (!s.lineClear && s.zerosFed >= std::max(t.delayLength, 1)) {
+        s.lineClear = std::all_of(s.delayLine.begin(), s.delayLine.end(), [](double x) { return x == 0.0; });
+    }
+    return s.lineClear;
+}
+
 void ConvolutionEngine::processStopped(const float* inL, const float* inR, float* outL, float* outR, int frames)
 {
     // Off: the input passes unchanged and only the glides move.
@@ -184,6 +198,24 @@ void ConvolutionEngine::processRunning(const float* inL, const float* inR, float
         for (int k = 0; k < kSlots; ++k) {
             CabSlot& s = *slots_[static_cast<size_t>(k)];
             const Strip& t = strips_[static_cast<size_t>(k)];
+            if (quiet(s, t)) {
+                // Only zeros in and out: its terms would add nothing to the sums. Where
+                // the line's read position stands does not matter while it holds zeros.
+                float v = s.volumeSmoothed;
+                if (!atRest(t.volume, v)) {
+                    for (int j = 0; j < run; ++j) {
+                        v = glide(t.volume, v);
+                    }
+                }
+                s.volumeSmoothed = v;
+                continue;
+            }
+            if (s.outputZero) {
+                s.zerosFed = std::min(s.zerosFed + run, kDelayCapacity);
+            } else {
+                s.zerosFed = 0;
+                s.lineClear = false;
+            }
             runDelay(s.delayLine.data(), s.delayReadPos, t.delayLength, s.blockOutput.data() + pos_, delayed, run);
             float v = s.volumeSmoothed;
             const double* perSample = nullptr;

@@ -142,18 +142,21 @@ void SingleBlockEngine::hopStep()
             p[i] = a[i] * x[i] - a[h + i] * x[h + i];
             p[h + i] = a[h + i] * x[i] + x[h + i] * a[i];
         }
+        // The 1/N of the inverse is applied while adding (N is a power of two: exact), and
+        // the filters run over the whole hop, low-pass first, as the engine did.
         fft_.inverse(p, s.result.data());
-        fft_.rescale(s.result.data());
-        for (int i = 0; i < b_; ++i) {
-            double v = s.tail[static_cast<std::size_t>(i)] + s.result[static_cast<std::size_t>(i)];
-            if (c.lpEnabled.load() != 0)
-                s.lpFilter.lowPass(static_cast<double>(s.lp), 0.7, static_cast<double>(rate_), v);
-            if (c.hpEnabled.load() != 0)
-                s.hpFilter.highPass(static_cast<double>(s.hp), 0.7, static_cast<double>(rate_), v);
-            s.block[static_cast<std::size_t>(i)] = v;
-        }
+        const double scale = 1.0 / kN;
+        double* block = s.block.data();
+        const double* result = s.result.data();
+        double* tail = s.tail.data();
+        for (int i = 0; i < b_; ++i)
+            block[i] = tail[i] + result[i] * scale;
+        if (c.lpEnabled.load() != 0)
+            s.lpFilter.lowPassBlock(static_cast<double>(s.lp), 0.7, static_cast<double>(rate_), block, b_);
+        if (c.hpEnabled.load() != 0)
+            s.hpFilter.highPassBlock(static_cast<double>(s.hp), 0.7, static_cast<double>(rate_), block, b_);
         for (int i = b_; i < kN; ++i)
-            s.tail[static_cast<std::size_t>(i - b_)] = s.result[static_cast<std::size_t>(i)] + s.tail[static_cast<std::size_t>(i)];
+            tail[i - b_] = result[i] * scale + tail[i];
     }
 }
 
