@@ -86,10 +86,11 @@ void Orvex::setSampleRate(float rate)
 {
     if (!(rate > 0.0f) || !std::isfinite(rate))
         return; // a host's nonsense rate changes nothing
-    const bool changed = rate != sampleRate;
-    AudioEffectX::setSampleRate(rate);
-    if (!changed)
+    // The same rate again (every program change re-applies it) writes nothing: the editor's
+    // thread reads the rate for the latency text while a program changes elsewhere.
+    if (rate == sampleRate)
         return;
+    AudioEffectX::setSampleRate(rate);
     // The sizes N, H and D stay as they were built (a stored delay is a number of samples
     // of D, and must mean the same at every rate); only the filters follow the rate. The
     // IRs are prepared again for the new rate, since one resampled for another rate would

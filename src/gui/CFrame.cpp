@@ -371,14 +371,30 @@ bool CFrame::updatesDisabled() const
 
 void CFrame::draw(CView* view)
 {
-    CDrawContext* context = createDrawContext();
-    if (!context)
+    // A view is painted over what lies beneath it: its rectangle is redrawn into the frame's
+    // image from the background up (the views below it, the view, the views above it), and
+    // only that part is copied to the window. Drawing the view alone would leave whatever
+    // the image held there before (a knob's earlier picture) under its transparent pixels.
+    CRect area(0, 0, size.width(), size.height());
+    if (view && view != this && view->getFrame() == this) {
+        CRect r = view->getViewSize();
+        CPoint origin(r.left, r.top);
+        view->localToFrame(origin);
+        r.moveTo(origin.x, origin.y);
+        area.bound(r);
+    }
+    if (area.isEmpty())
         return;
-    if (view && isChild(view))
-        view->draw(context);
-    else
-        draw(context);
-    context->forget();
+    COffscreenContext* image = ensureOffscreen();
+    const CPoint savedOffset = image->getOffset();
+    image->setOffset(CPoint(0, 0));
+    drawRect(image, area);
+    image->setOffset(savedOffset);
+    if (window) {
+        const Pixels& pixels = image->getPixels();
+        platform::presentPixels(window, platform::Rect{area.left, area.top, area.right, area.bottom}, pixels.data(),
+                                pixels.getWidth(), pixels.getHeight(), pixels.getWidth());
+    }
 }
 
 CDrawContext* CFrame::createDrawContext()

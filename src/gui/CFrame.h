@@ -79,7 +79,8 @@ public:
     // Sets the flag; answers the previous value.
     virtual bool updatesDisabled(bool state);
     virtual bool updatesDisabled() const;
-    // Draws one child (or the whole frame for a view that is not a child) at once.
+    // Draws one view of this frame (or the whole frame for any other view) at once, over
+    // what lies beneath it, into the frame's image, and copies that part to the window.
     virtual void draw(CView* view);
 
     // A context for drawing now: the offscreen during an update (one more reference),

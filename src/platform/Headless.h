@@ -35,6 +35,8 @@ void setTicks(std::uint32_t now);
 // Every getTicks() first advances the clock by this many ms, then returns it.
 void setTickStep(std::uint32_t step);
 std::uint32_t peekTicks(); // reads without advancing
+// How many times dispatchPendingPaint() was called since the last reset().
+std::size_t paintDispatchCount();
 
 // --- cursor ------------------------------------------------------------------------------
 // The shape whose cursor is current (arrow after reset).

@@ -139,6 +139,7 @@ void setCurrentCursor(CursorId cursor) { layer().setCurrentCursor(cursor); }
 
 std::uint32_t getTicks() { return layer().getTicks(); }
 void sleepMs(std::uint32_t ms) { layer().sleepMs(ms); }
+void dispatchPendingPaint() { layer().dispatchPendingPaint(); }
 
 std::int32_t showPopupMenu(Window* owner, const Point& screenPos, const std::vector<MenuItem>& items, bool trackRight)
 {

@@ -153,6 +153,11 @@ void setCurrentCursor(CursorId cursor);
 std::uint32_t getTicks();
 // Sleeps (headless: advances the fake clock by ms instead).
 void sleepMs(std::uint32_t ms);
+// Takes one pending paint request of the calling thread's windows from the system's queue
+// and handles it now, so a window keeps repainting while a control runs its own mouse
+// tracking loop (Win32: PeekMessage for WM_PAINT only, then DispatchMessage). Headless has
+// no queue: the call is only counted (Headless.h: paintDispatchCount).
+void dispatchPendingPaint();
 
 // ---------------------------------------------------------------------------------------
 // Popup menu

@@ -52,6 +52,8 @@ public:
 
     virtual std::uint32_t getTicks() = 0;
     virtual void sleepMs(std::uint32_t ms) = 0;
+    // A layer without a message queue of its own has nothing to dispatch.
+    virtual void dispatchPendingPaint() {}
 
     virtual std::int32_t showPopupMenu(Window* owner, const Point& screenPos, const std::vector<MenuItem>& items,
                                        bool trackRight) = 0;

@@ -36,6 +36,7 @@ const char* CommandLine::usage()
            "  orvex info PLUGIN [state options]\n"
            "  orvex render PLUGIN --in IN.wav --out OUT.wav [state options] [--save-chunk FILE] [--stats]\n"
            "  orvex edit PLUGIN [state options] [edit options]\n"
+           "  orvex snapshot PLUGIN --out EDITOR.png [state options]\n"
            "  orvex help\n"
            "\n"
            "PLUGIN is a VST 2 plug-in module (.so on Linux, .dll on Windows).\n"
@@ -44,6 +45,8 @@ const char* CommandLine::usage()
            "and programs. render processes IN.wav through the plug-in and writes OUT.wav as\n"
            "32-bit float with one channel per plug-in output and exactly the input's length;\n"
            "a mono input feeds every plug-in input. It prints peak and RMS per output channel.\n"
+           "snapshot (Orvex only) opens the plug-in's editor without a window system and writes\n"
+           "its pixels to EDITOR.png.\n"
            "\n"
            "state options (applied in this order: chunks, program, settings):\n"
            "  --chunk FILE          restore a bank chunk (all programs)\n"
@@ -57,7 +60,7 @@ const char* CommandLine::usage()
            "  --block N             largest block per process call, 1 to 65536 (default 512)\n"
            "render only:\n"
            "  --in FILE             input WAV: 8/16/24/32-bit PCM or 32/64-bit float\n"
-           "  --out FILE            output WAV\n"
+           "  --out FILE            output WAV (snapshot: the PNG file to write)\n"
            "  --save-chunk FILE     after rendering, save the plug-in's bank chunk\n"
            "  --stats               print the time spent inside the plug-in's audio callback per\n"
            "                        second of audio (% of one core) and the longest block\n"
@@ -94,12 +97,15 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         options.command = Options::Command::render;
     } else if (command == "edit") {
         options.command = Options::Command::edit;
+    } else if (command == "snapshot") {
+        options.command = Options::Command::snapshot;
     } else {
         error = "unknown command '" + command + "'";
         return false;
     }
     const bool render = options.command == Options::Command::render;
     const bool edit = options.command == Options::Command::edit;
+    const bool snapshot = options.command == Options::Command::snapshot;
 
     bool seenRate = false;
     bool seenBlock = false;
@@ -155,12 +161,16 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             }
             value = args[++i];
         }
-        if (!render && (arg == "--in" || arg == "--out" || arg == "--save-chunk")) {
+        if (!render && (arg == "--in" || arg == "--save-chunk")) {
             error = arg + " belongs to the render command";
             return false;
         }
         if (!edit && (arg == "--seconds" || arg == "--screenshot" || arg == "--after")) {
             error = arg + " belongs to the edit command";
+            return false;
+        }
+        if (!render && !snapshot && arg == "--out") {
+            error = arg + " belongs to the render and snapshot commands";
             return false;
         }
         auto setOnce = [&](std::string& field) {
@@ -268,6 +278,10 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
     }
     if (options.afterMs >= 0 && options.screenshot.empty()) {
         error = "--after needs --screenshot FILE";
+        return false;
+    }
+    if (snapshot && options.output.empty()) {
+        error = "snapshot needs --out EDITOR.png";
         return false;
     }
     return true;

@@ -24,11 +24,11 @@ struct ParameterSetting {
 
 // Everything the command line asked for.
 struct Options {
-    enum class Command { help, info, render, edit };
+    enum class Command { help, info, render, edit, snapshot };
     Command command = Command::help;          // what to do
     std::string plugin;                       // path of the plug-in module
     std::string input;                        // render: input WAV
-    std::string output;                       // render: output WAV
+    std::string output;                       // render: output WAV; snapshot: the PNG
     std::string bankChunk;                    // bank chunk file to restore, or empty
     std::string presetChunk;                  // preset chunk file to restore, or empty
     std::string saveChunk;                    // render: file to receive the bank chunk, or empty

@@ -112,6 +112,11 @@ void PluginHost::close()
     m_chunk.clear();
 }
 
+vst::IntPtr PluginHost::vendorSpecific(vst::Int32 index, vst::IntPtr value, void* ptr)
+{
+    return dispatch(vst::effVendorSpecific, index, value, ptr);
+}
+
 vst::IntPtr PluginHost::dispatch(vst::Int32 opcode, vst::Int32 index, vst::IntPtr value, void* ptr, float opt)
 {
     if (!m_effect || !m_effect->dispatcher)

@@ -92,6 +92,9 @@ public:
     // literally named "3" stays reachable.
     int findParameter(const std::string& nameOrIndex);
 
+    // effVendorSpecific with the given arguments; the plug-in's answer.
+    vst::IntPtr vendorSpecific(vst::Int32 index, vst::IntPtr value, void* ptr);
+
     // Programs: names by index, the current one, and switching.
     std::string programName(int index);
     int currentProgram();

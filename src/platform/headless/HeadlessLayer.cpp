@@ -39,6 +39,7 @@ void HeadlessLayer::reset()
     mouse = headless::MouseState{};
     now = 0;
     tickStep = 0;
+    paintDispatches = 0;
     cursor = getSystemCursor(CursorShape::arrow);
     popupAnswers.clear();
     lastPopup.clear();
@@ -382,6 +383,7 @@ std::size_t pendingMouseStates() { return state().mouseScript.size(); }
 void setTicks(std::uint32_t now) { state().now = now; }
 void setTickStep(std::uint32_t step) { state().tickStep = step; }
 std::uint32_t peekTicks() { return state().now; }
+std::size_t paintDispatchCount() { return state().paintDispatches; }
 
 CursorShape currentCursorShape()
 {

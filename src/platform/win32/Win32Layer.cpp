@@ -335,6 +335,13 @@ void Win32Layer::setCurrentCursor(CursorId cursor) { SetCursor(reinterpret_cast<
 std::uint32_t Win32Layer::getTicks() { return GetTickCount(); }
 void Win32Layer::sleepMs(std::uint32_t ms) { Sleep(ms); }
 
+void Win32Layer::dispatchPendingPaint()
+{
+    MSG message;
+    if (PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+        DispatchMessageA(&message);
+}
+
 std::int32_t Win32Layer::showPopupMenu(Window* owner, const Point& screenPos, const std::vector<MenuItem>& items,
                                        bool trackRight)
 {
