@@ -5,10 +5,14 @@
 #include "EditorTestSupport.h"
 
 #include "effect/ParameterTable.h"
+#include "gui/CDragData.h"
+#include "gui/CDropTarget.h"
 #include "gui/COffscreenContext.h"
 #include "gui/CTextLabel.h"
 #include "gui/PngWriter.h"
 
+#include <cstdio>
+#include <cstring>
 #include <thread>
 
 using namespace editortest;
@@ -97,6 +101,51 @@ TEST_F(EditorFlowTest, AHostWriteFromAnotherThreadShowsAtTheNextIdle)
     EXPECT_STREQ(label->getText(), display(kFreqLp + 4).c_str());
     EXPECT_NE(label->getText(), oldText);
     EXPECT_GT(headless::presentCount(window()), presents);
+}
+
+TEST_F(EditorFlowTest, HostKeysReachTheFocusedKnobAndTheWheelTheKnobUnderTheCursor)
+{
+    setParameter(kPan, 0.5f);
+    setParameter(kDelay + 1, 0.5f);
+    openEditor();
+    // A click without a move makes cab 1's pan knob the focus; the arrow keys then step it.
+    headless::queueMouse({{286, 178}, 1});
+    headless::queueMouse({{286, 178}, 0});
+    headless::sendButtonDown(window(), platform::Point{286, 178});
+    EXPECT_EQ(dispatch(vst::effEditKeyDown, 0, gui::kVKeyUp), 1);
+    EXPECT_NEAR(getParameter(kPan), 0.6f, 1e-6);
+    EXPECT_EQ(dispatch(vst::effEditKeyDown, 0, 'a'), 0); // not a key the knob takes
+    // The host's wheel acts where the cursor is: cab 2's delay knob.
+    headless::setMouse({{596, 178}, 0});
+    EXPECT_TRUE(editor->onWheel(1.0f));
+    EXPECT_NEAR(getParameter(kDelay + 1), 0.6f, 1e-6);
+    EXPECT_EQ(HostRecord::calls(vst::audioMasterAutomate).back().index, kDelay + 1);
+}
+
+TEST_F(EditorFlowTest, AFileDroppedOnTheEditorLoadsNothing)
+{
+    openEditor();
+    auto* target = static_cast<gui::CDropTarget*>(headless::registeredDropTarget(window()));
+    ASSERT_NE(target, nullptr);
+    struct OneFile : gui::CDragData {
+        bool hasText() const override { return false; }
+        std::int32_t getFileCount() const override { return 1; }
+        bool getText(char*, std::size_t) const override { return false; }
+        bool getFile(std::int32_t, char* buffer, std::size_t size) const override
+        {
+            std::snprintf(buffer, size, "%s", "C:\\IR\\cab.wav");
+            return true;
+        }
+    } file;
+    const orvex::ProgramRecord before = orvex().currentProgram();
+    const int loads = orvex().loadCount();
+    std::uint32_t effect = gui::kDropEffectMove | gui::kDropEffectCopy;
+    target->dragEnter(&file, 1, gui::CPoint(120, 150), &effect);
+    effect = gui::kDropEffectMove | gui::kDropEffectCopy;
+    target->drop(&file, 0, gui::CPoint(120, 150), &effect);
+    EXPECT_EQ(effect, gui::kDropEffectNone); // the source never deletes the file
+    EXPECT_EQ(orvex().loadCount(), loads);
+    EXPECT_EQ(std::memcmp(&before, &orvex().currentProgram(), sizeof before), 0);
 }
 
 TEST_F(EditorFlowTest, LongGesturesIdleAtMostEveryHundredMilliseconds)
