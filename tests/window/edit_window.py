@@ -15,6 +15,7 @@ import shutil
 import sys
 import time
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from windowtest import (SCREENSHOTS, Image, WineProgram, check, click, drag, find_window, finish, grab_screen,
                         run_wine, settle_dialog, stop_wine, wait_gone, window_geometry, xdo)

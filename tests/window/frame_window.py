@@ -12,6 +12,7 @@ import glob
 import os
 import sys
 
+sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from windowtest import (SCREENSHOTS, Image, WineProgram, check, click, find_window, finish, grab_screen,
                         run_wine, settle_dialog, stop_wine, xdo)
