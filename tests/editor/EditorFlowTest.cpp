@@ -4,6 +4,7 @@
 // the idle pacing of long gestures; and what a closed editor does (nothing).
 #include "EditorTestSupport.h"
 
+#include "editor/SnapshotRequest.h"
 #include "effect/ParameterTable.h"
 #include "gui/CDragData.h"
 #include "gui/CDropTarget.h"
@@ -186,6 +187,10 @@ TEST_F(EditorFlowTest, AClosedEditorDoesNothingAndReportsNothingHandled)
     EXPECT_FALSE(editor->isOpen());
 
     openEditor();
+    // No picture is drawn for `orvex snapshot` while the editor is open in a host's window.
+    char path[] = "never-written.png";
+    EXPECT_EQ(dispatch(vst::effVendorSpecific, editor::kSnapshotIndex, editor::kSnapshotValue, path), 0);
+    EXPECT_FALSE(std::filesystem::exists(path));
     closeEditor();
     EXPECT_EQ(editor->getFrame(), nullptr);
     EXPECT_TRUE(editor->isOpen()); // the host's window was given once
