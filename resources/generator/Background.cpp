@@ -190,6 +190,11 @@ Image background()
             if (p.legend != nullptr)
                 Text::legend(image, Face::SansBold, 7.5f, p.legend, p.x + p.w / 2.0f, p.y + p.h + 9.0f, pal::legend, 1.2f);
             break;
+        case Kind::Load:
+        case Kind::Previous:
+        case Kind::Next:
+            image.draw(pressedPicture(p.bitmap), p.x, p.y);
+            break;
         case Kind::LatencyMenu:
             image.fill(roundRect(p.x - 2.0f, p.y - 2.0f, p.x + p.w + 2.0f, p.y + p.h + 2.0f, 2), rgb(4, 4, 5));
             break;

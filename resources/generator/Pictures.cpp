@@ -106,32 +106,36 @@ Image knobStrip()
 
 // --- buttons ------------------------------------------------------------------------------------
 
-// A small square button with a glyph drawn by `glyph` (an icon in cream).
+// A small square button with a glyph drawn by `glyph(image, colour, dy)`: raised with a
+// cream icon, or pressed (sunk one pixel, darker, the icon lit).
 template <typename Glyph>
-Image smallButton(Glyph glyph)
+Image smallButton(bool pressed, Glyph glyph)
 {
     Image image(17, 17);
-    drawCap(image, 1.5f, 1.0f, 15.5f, 15.0f, 2.5f);
-    glyph(image);
+    const float dy = pressed ? 1.0f : 0.0f;
+    drawCap(image, 1.5f, 1.0f + dy, 15.5f, 15.0f + dy, 2.5f, pressed ? 0.7f : 1.0f);
+    if (pressed)
+        image.glow(circle(8.5f, 8.5f, 3.0f), withAlpha(pal::amber, 0.25f), 5.0f, Box{0, 0, 17, 17});
+    glyph(image, pressed ? pal::amberHot : pal::legend, dy);
     return image;
 }
 
-Image loadButton()
+Image loadButton(bool pressed)
 {
-    return smallButton([](Image& image) {
+    return smallButton(pressed, [](Image& image, const Rgba& colour, float dy) {
         // A folder: its tab and its body.
-        const Shape body = roundRect(4.0f, 6.0f, 13.0f, 12.5f, 0.8f);
-        const Shape tab = roundRect(4.0f, 4.6f, 8.2f, 7.0f, 0.7f);
-        image.fill(unite(body, tab), pal::legend);
-        image.fill(roundRect(4.0f, 7.4f, 13.0f, 8.2f, 0.2f), Rgba{0, 0, 0, 0.45f});
+        const Shape body = roundRect(4.0f, 6.0f + dy, 13.0f, 12.5f + dy, 0.8f);
+        const Shape tab = roundRect(4.0f, 4.6f + dy, 8.2f, 7.0f + dy, 0.7f);
+        image.fill(unite(body, tab), colour);
+        image.fill(roundRect(4.0f, 7.4f + dy, 13.0f, 8.2f + dy, 0.2f), Rgba{0, 0, 0, 0.45f});
     });
 }
 
-Image arrowButton(bool next)
+Image arrowButton(bool next, bool pressed)
 {
-    return smallButton([next](Image& image) {
+    return smallButton(pressed, [next](Image& image, const Rgba& colour, float dy) {
         const float tip = next ? 11.6f : 5.4f, back = next ? 6.2f : 10.8f;
-        image.fill(polygon({back, 4.8f, tip, 8.0f, back, 11.2f}), pal::legend);
+        image.fill(polygon({back, 4.8f + dy, tip, 8.0f + dy, back, 11.2f + dy}), colour);
     });
 }
 
@@ -263,12 +267,22 @@ Image menuPlate()
 
 } // namespace
 
+Image pressedPicture(int id)
+{
+    switch (id) {
+    case 1: return loadButton(true);
+    case 2: return arrowButton(false, true);
+    case 3: return arrowButton(true, true);
+    default: return Image();
+    }
+}
+
 Image picture(int id)
 {
     switch (id) {
-    case 1: return loadButton();
-    case 2: return arrowButton(false);
-    case 3: return arrowButton(true);
+    case 1: return loadButton(false);
+    case 2: return arrowButton(false, false);
+    case 3: return arrowButton(true, false);
     case 4: return knobStrip();
     case 5: return channelButton();
     case 6: return onOffSwitch();

@@ -7,6 +7,9 @@ namespace skin {
 
 // The whole picture of a resource id 1..23, at its final size (frames stacked vertically).
 Image picture(int id);
+// A push button (ids 1 to 3) held down. Their pictures have a single frame, so a pressed
+// button draws nothing and shows the panel beneath it: the panel carries this picture there.
+Image pressedPicture(int id);
 // The 850 x 520 editor background.
 Image background();
 

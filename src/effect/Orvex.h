@@ -104,7 +104,6 @@ private:
     void applyStep(int cab, bool next);
     void applyEditorRequest(int request, float value);
     void setGuarded(int index, float value);
-    void setStored(int index) { setParameter(index, programs_[curProgram].values[recordSlot(index)]); }
     bool joinPath(int cab, char* path) const;
     bool onOwnerThread() const;
 

@@ -126,6 +126,13 @@ void Orvex::applyLoadButton(int cab, float v)
                 }
             }
         }
+        // A system without any dialog program (Linux without zenity or kdialog) shows nothing
+        // at all; the cab's folder label tells the user why instead, since the label is where
+        // the chosen folder would have appeared. The record and the cab stay as they were.
+        if (const char* reason = selector.getUnavailableReason()) {
+            if (editorLink_)
+                editorLink_->showCabNotice(cab, reason);
+        }
         platform::enableWindow(hostWindow_, true);
     }
     setParameter(kBypass + cab, 1.0f);

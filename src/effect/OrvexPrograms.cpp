@@ -18,6 +18,13 @@ void Orvex::setProgram(vst::Int32 program)
     ProgramRecord& record = programs_[curProgram];
     terminateFields(record);
     static const int links[] = {kLink12, kLink34, kLink56, kBlend13, kBlend24};
+    // Every value applied below comes from the record as it was when we started. The steps
+    // write into the same record as they go (switching a link on copies the working volume
+    // of one cab into its partner, before the saved volumes are applied), and reading the
+    // live record would bring back those writes instead of what was saved. File names and
+    // folders are read live: a link shares them on purpose.
+    const ProgramRecord saved = record;
+    auto setStored = [&](int index) { setParameter(index, saved.values[recordSlot(index)]); };
 
     setStored(kLatency);
     setSampleRate(sampleRate);
@@ -89,12 +96,13 @@ vst::Int32 Orvex::setChunk(void* data, vst::Int32 byteSize, bool isPreset)
     if (isPreset) {
         if (byteSize != kPresetChunkSize)
             return 0;
-        std::memcpy(&programs_[curProgram], data, kPresetChunkSize);
+        // memmove: a host may hand back the very pointer getChunk gave it.
+        std::memmove(&programs_[curProgram], data, kPresetChunkSize);
         terminateFields(programs_[curProgram]);
     } else {
         if (byteSize != kBankChunkSize)
             return 0;
-        std::memcpy(programs_, data, kBankChunkSize);
+        std::memmove(programs_, data, kBankChunkSize);
         for (auto& record : programs_)
             terminateFields(record);
     }

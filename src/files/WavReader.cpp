@@ -1,5 +1,7 @@
 #include "files/WavReader.h"
 
+#include "platform/Platform.h"
+
 #include <cassert>
 #include <cmath>
 #include <cstdio>
@@ -102,7 +104,9 @@ void WavReader::load(const char* path, int& loadOk)
         refuse();
         return;
     }
-    FilePtr file(std::fopen(path, "rb"));
+    // Only a regular file, opened without waiting: a saved state may name a FIFO or a
+    // device, and opening one must not hang the thread that restores it.
+    FilePtr file(platform::openRegularFile(path));
     if (!file) {
         refuse();
         return;
@@ -146,12 +150,14 @@ void WavReader::load(const char* path, int& loadOk)
         return;
     }
 
-    // The rest of the format chunk; a body shorter than 16 bytes is read as 16. An odd
-    // chunk size is followed by a pad byte, as for every RIFF chunk.
+    // The rest of the format chunk. A body that states fewer than 16 bytes is taken as
+    // 16 bytes, and the next chunk follows them directly: a pad byte belongs to a body of
+    // odd length, and the body read here is 16 bytes long. A longer body of odd length is
+    // followed by its pad byte, as every RIFF chunk is.
     std::int64_t pos = kHeaderBytes;
-    std::int64_t rest = fmtSize > 16 ? static_cast<std::int64_t>(fmtSize) - 16 : 0;
-    if (fmtSize & 1u)
-        ++rest;
+    std::int64_t rest = 0;
+    if (fmtSize > 16)
+        rest = static_cast<std::int64_t>(fmtSize) - 16 + (fmtSize & 1u);
 
     Encoding enc = Encoding::U8;
     if (bits == 8) {
@@ -213,16 +219,21 @@ void WavReader::load(const char* path, int& loadOk)
         }
         pos += skip;
     }
-    if (dataSize < 0 || dataSize > kMaxDataBytes) {
+    if (dataSize < 0) {
         refuse();
         return;
     }
 
     // A data chunk that claims more than the file holds yields the whole samples present.
+    // The size limit applies to those bytes, not to what the header claims.
     const int bytesPerSample = bits / 8;
     std::int64_t wanted = dataSize;
     if (wanted > fileSize - pos)
         wanted = fileSize - pos;
+    if (wanted > kMaxDataBytes) {
+        refuse();
+        return;
+    }
     const int wantedCount = static_cast<int>(wanted / bytesPerSample);
     const size_t wantedBytes = static_cast<size_t>(wantedCount) * static_cast<size_t>(bytesPerSample);
 

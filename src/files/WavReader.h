@@ -1,4 +1,5 @@
-// Reads one RIFF/WAVE impulse-response file into memory as interleaved doubles.
+// Reads one RIFF/WAVE impulse-response file into memory as interleaved doubles. Only a
+// regular file is opened (see platform::openRegularFile).
 //
 // Accepted: integer PCM of 8, 16, 24 or 32 bits and 32-bit IEEE float (also through the
 // extensible format tag), any channel count above zero, any sample rate above zero. The
@@ -16,8 +17,10 @@ namespace files {
 
 class WavReader {
 public:
-    // Largest data chunk that is accepted. An IR is a few thousand samples, so this leaves
-    // ample room for long or high-rate files while a corrupt size cannot exhaust memory.
+    // Most bytes of sample data that are read: a file that holds more is refused. An IR is
+    // a few thousand samples, so this leaves ample room for long or high-rate files while
+    // memory stays bounded. A header that claims more than the file holds is not refused
+    // for that: the bytes present are decoded.
     static constexpr std::int32_t kMaxDataBytes = 64 * 1024 * 1024;
 
     WavReader() = default;

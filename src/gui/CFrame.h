@@ -15,7 +15,10 @@
 #include "gui/CViewContainer.h"
 #include "platform/Platform.h"
 
+#include "gui/CDragData.h"
+
 #include <cstdint>
+#include <memory>
 
 namespace gui {
 
@@ -123,9 +126,14 @@ private:
         void onButtonDown(const platform::Point& where) override;
         void onWheel(const platform::Point& where, float distance) override;
         void onDestroy() override;
+        void onKey(const platform::KeyEvent& key, bool down) override;
+        void onHorizontalWheel(const platform::Point& where, float distance) override;
+        std::uint32_t onDrag(platform::DragPhase phase, const platform::Point& screenPos,
+                             const platform::DragOffer& offer) override;
 
     private:
-        CFrame& frame; // the frame the window belongs to
+        CFrame& frame;                     // the frame the window belongs to
+        std::unique_ptr<CDragData> drag;   // what a drag from another program offers, while it lasts
     };
 
     void paintWindow(const CRect& damaged);

@@ -54,6 +54,9 @@ std::size_t popupCount();
 // --- open-file dialog ---------------------------------------------------------------------
 void queueDialogChoose(const std::string& path);
 void queueDialogCancel();
+// The next dialog is not shown, as on a system without any dialog program: the request's
+// `unavailable` gets this text (which must stay alive).
+void queueDialogUnavailable(const char* text);
 struct DialogRecord {
     NativeHandle owner = nullptr; // the owner the request gave
     std::string title;            // its caption

@@ -103,6 +103,12 @@ void presentPixels(Window* window, const Rect& area, const std::uint32_t* pixels
         l->presentPixels(window, area, pixels, width, height, stride);
 }
 
+void dispatchWindowEvents(Window* window)
+{
+    if (WindowLayer* l = layerOf(window))
+        l->dispatchWindowEvents(window);
+}
+
 NativeHandle getParentHandle(NativeHandle handle)
 {
     return handle != nullptr ? layer().getParentHandle(handle) : nullptr;

@@ -62,10 +62,12 @@ public:
     virtual bool enableWindow(NativeHandle handle, bool enable) = 0;
     virtual bool initializeOle() = 0;
     virtual void uninitializeOle() = 0;
+
+    // Only layers whose windows get their events from the plug-in itself need this.
+    virtual void dispatchWindowEvents(Window* /*window*/) {}
 };
 
-// The layers that exist in this build. nativeLayer() is the headless one where the system has
-// no window layer of ours (Linux for now).
+// The layers that exist in this build: headless everywhere, native = Win32 or X11.
 WindowLayer& headlessLayer();
 WindowLayer& nativeLayer();
 

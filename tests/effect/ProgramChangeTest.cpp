@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <vector>
+
 using namespace orvex;
 using namespace orvex::testing;
 
@@ -130,4 +133,89 @@ TEST(ProgramChange, HostileRecordsAreReadSafely)
     fx->setParameter(kRequestPushFolders, 0.0f);
     fx->setParameter(kRequestRefreshCab, 4.0f);
     fx->setEditorLink(nullptr);
+}
+
+namespace {
+
+// Volumes that satisfy every link (same volume) and blend (complementary volume) that is
+// on, so that the effect holds them as they are. Dyadic values keep 1 - (1 - v) exact.
+std::array<float, 6> consistentVolumes(int combination)
+{
+    const bool link[3] = {(combination & 1) != 0, (combination & 2) != 0, (combination & 4) != 0};
+    const bool blend[2] = {(combination & 8) != 0, (combination & 16) != 0};
+    const float bases[6] = {0.75f, 0.375f, 0.625f, 0.125f, 0.875f, 0.25f};
+    std::array<float, 6> v{};
+    std::array<bool, 6> done{};
+    for (int start = 0; start < 6; ++start) {
+        if (done[start])
+            continue;
+        v[start] = bases[start];
+        done[start] = true;
+        // Spread along the on edges until nothing changes (the graph has six nodes).
+        for (int pass = 0; pass < 6; ++pass) {
+            for (int a = 0; a < 6; a += 2)
+                if (link[a / 2] && done[a] != done[a + 1]) {
+                    const int from = done[a] ? a : a + 1;
+                    v[from ^ 1] = v[from];
+                    done[from ^ 1] = true;
+                }
+            for (int a = 0; a < 2; ++a)
+                if (blend[a] && done[a] != done[a + 2]) {
+                    const int from = done[a] ? a : a + 2;
+                    v[from < 2 ? from + 2 : from - 2] = 1.0f - v[from];
+                    done[from < 2 ? from + 2 : from - 2] = true;
+                }
+        }
+    }
+    return v;
+}
+
+// Every stored value but pan and channel, which a restore sets by the rules of the links
+// and blends that are on (hard left and right for a linked pair) whatever was saved.
+std::vector<float> storedValues(Orvex& fx)
+{
+    std::vector<float> values;
+    for (int index = 0; index < kNumParams; ++index) {
+        const ParamKind kind = paramInfo(index).kind;
+        if (isStored(index) && kind != ParamKind::Pan && kind != ParamKind::Channel)
+            values.push_back(fx.getParameter(index));
+    }
+    return values;
+}
+
+} // namespace
+
+// What was saved comes back: links and blends in every combination, with the volumes
+// they allow, survive a bank restore, a preset restore into a fresh effect and a switch
+// to another program and back.
+TEST(ProgramChange, RestoresLinkedAndBlendedVolumesAsSaved)
+{
+    const int flags[5] = {kLink12, kLink34, kLink56, kBlend13, kBlend24};
+    for (int combination = 0; combination < 32; ++combination) {
+        SCOPED_TRACE(combination);
+        auto fx = makeEffect();
+        for (int bit = 0; bit < 5; ++bit)
+            fx->setParameter(flags[bit], (combination >> bit) & 1 ? 1.0f : 0.0f);
+        const std::array<float, 6> volumes = consistentVolumes(combination);
+        for (int cab = 0; cab < 6; ++cab)
+            fx->setParameter(kVolume + cab, volumes[static_cast<size_t>(cab)]);
+        const std::vector<float> saved = storedValues(*fx);
+        for (int cab = 0; cab < 6; ++cab)
+            ASSERT_EQ(fx->getParameter(kVolume + cab), volumes[static_cast<size_t>(cab)]) << cab;
+
+        void* data = nullptr;
+        const int bankSize = fx->getChunk(&data, false);
+        auto bank = makeEffect();
+        ASSERT_EQ(bank->setChunk(data, bankSize, false), 1);
+        EXPECT_EQ(storedValues(*bank), saved) << "bank restore";
+
+        const int presetSize = fx->getChunk(&data, true);
+        auto preset = makeEffect();
+        ASSERT_EQ(preset->setChunk(data, presetSize, true), 1);
+        EXPECT_EQ(storedValues(*preset), saved) << "preset restore";
+
+        fx->setProgram(1);
+        fx->setProgram(0);
+        EXPECT_EQ(storedValues(*fx), saved) << "program switch";
+    }
 }

@@ -112,6 +112,26 @@ TEST(Chunks, WrongSizesAreRefused)
     EXPECT_EQ(std::memcmp(before.data(), &fx->program(0), 68280), 0);
 }
 
+// A host may hand back the pointer getChunk gave it: the copy runs over itself, which
+// must change nothing (the sanitizer build also checks that no overlapping memcpy runs).
+TEST(Chunks, RestoringTheEffectsOwnChunkChangesNothing)
+{
+    for (bool isPreset : {true, false}) {
+        SCOPED_TRACE(isPreset);
+        auto fx = makeEffect();
+        fx->setProgram(3);
+        fx->setParameter(8, 0.8f);
+        fx->setProgramName(const_cast<char*>("Own"));
+        const std::vector<char> before(reinterpret_cast<const char*>(&fx->program(0)),
+                                       reinterpret_cast<const char*>(&fx->program(0)) + 68280);
+        void* data = nullptr;
+        const int size = fx->getChunk(&data, isPreset);
+        EXPECT_EQ(fx->setChunk(data, size, isPreset), 1);
+        EXPECT_EQ(std::memcmp(before.data(), &fx->program(0), 68280), 0);
+        EXPECT_EQ(fx->getParameter(8), 0.8f);
+    }
+}
+
 TEST(Chunks, PresetChangesOnlyTheCurrentProgram)
 {
     auto fx = makeEffect();

@@ -250,6 +250,50 @@ TEST_F(OrvexCli, OurOwnPluginAnswersAsAnEffect)
 #endif
 }
 
+// An IR file the plug-in cannot use leaves its cab silent without a word from the plug-in;
+// the host names the cab and the reason, and --strict stops before rendering.
+TEST_F(OrvexCli, IrFilesThatLeaveACabSilentAreNamed)
+{
+#ifdef ORVEX_PLUGIN
+    if (!std::filesystem::exists(ORVEX_PLUGIN))
+        GTEST_SKIP() << ORVEX_PLUGIN << " has not been built";
+    ASSERT_TRUE(TestAudio::writeFloat(file("in.wav"), {TestAudio::noise(1, 0.5, 2000)}, 44100));
+    ASSERT_TRUE(TestAudio::writeFloat(file("good.wav"), {{0.0f, 0.8f, -0.4f, 0.2f}}, 44100));
+    ASSERT_TRUE(TestAudio::writeFloat(file("right-only.wav"), {{0.0f, 0.0f}, {0.8f, -0.4f}}, 44100));
+    TestAudio::writeBytes(file("text.wav"), {'n', 'o', 't', ' ', 'a', ' ', 'w', 'a', 'v', 'e'});
+    std::vector<unsigned char> f64 = WavBytes::format(3, 1, 44100, 64);
+    const std::vector<unsigned char> one = {0, 0, 0, 0, 0, 0, 0xF0, 0x3F}; // 1.0
+    const std::vector<unsigned char> data = WavBytes::chunk("data", one);
+    f64.insert(f64.end(), data.begin(), data.end());
+    TestAudio::writeBytes(file("double.wav"), WavBytes::riff(f64));
+
+    struct Case {
+        const char* name;   // the IR file
+        const char* reason; // part of the message, or null when the cab plays
+    };
+    for (const Case& c : {Case{"good.wav", nullptr}, Case{"text.wav", "the host's WAV reader refuses it"},
+                          Case{"double.wav", "64-bit float"}, Case{"right-only.wav", "only silence"}}) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(file("strict.wav"));
+        const std::string ir = std::string("2=") + file(c.name);
+        ProcessResult r = orvex({"render", ORVEX_PLUGIN, "--in", file("in.wav"), "--out", file("out.wav"), "--ir", ir});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        r = orvex({"render", ORVEX_PLUGIN, "--in", file("in.wav"), "--out", file("strict.wav"), "--ir", ir, "--strict"});
+        if (c.reason == nullptr) {
+            EXPECT_EQ(r.exitCode, 0) << r.err;
+            EXPECT_THAT(r.err, testing::Not(HasSubstr("silent")));
+            continue;
+        }
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_THAT(r.err, HasSubstr("cab 2 will stay silent: "));
+        EXPECT_THAT(r.err, HasSubstr(c.reason));
+        EXPECT_FALSE(std::filesystem::exists(file("strict.wav")));
+    }
+#else
+    GTEST_SKIP() << "the plug-in is not part of this build";
+#endif
+}
+
 #ifndef _WIN32
 
 // Third-party plug-ins from Debian's packages (scripts/packages/cli.txt), treated as black

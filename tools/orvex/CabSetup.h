@@ -25,6 +25,12 @@ public:
     // Applies the files to the current program of a loaded Orvex plug-in (each named cab
     // also switched on). False with a reason for another plug-in or a refused chunk.
     static bool apply(PluginHost& host, const std::vector<CabFile>& cabs, std::string& error);
+
+    // Reads an IR file with the host's own WAV reader before it is handed over, since the
+    // plug-in leaves a cab silent without a word when it cannot use the file. Returns why
+    // the cab will stay silent, or an empty text when the file looks playable. A file that
+    // does not exist answers empty too: apply() reports that.
+    static std::string silenceReason(const std::string& path);
 };
 
 } // namespace cli

@@ -53,7 +53,9 @@ const char* CommandLine::usage()
            "  --preset-chunk FILE   restore a preset chunk (the current program)\n"
            "  --program N           select program N\n"
            "  --ir SLOT=PATH        Orvex only: load the WAV file PATH into cab SLOT (1-6) of\n"
-           "                        the current program and switch the cab on (repeatable)\n"
+           "                        the current program and switch the cab on (repeatable);\n"
+           "                        a file that will leave its cab silent is named on stderr\n"
+           "  --strict              stop with status 2 instead, rendering nothing\n"
            "  --set NAME=VALUE      set the parameter named NAME (exact, case-sensitive) or\n"
            "                        numbered NAME to VALUE, from 0 to 1; may be repeated\n"
            "  --rate HZ             sample rate (default: the input's rate; info: 44100)\n"
@@ -73,6 +75,7 @@ const char* CommandLine::usage()
            "  --after MS            take the screenshot MS milliseconds after opening (500)\n"
            "  --destroy-window-first  destroy the host window before closing the editor, as\n"
            "                        some hosts do, then idle and close the editor\n"
+           "  --save-chunk FILE     after closing the editor, save the plug-in's bank chunk\n"
            "\n"
            "exit status: 0 success, 1 usage error, 2 plug-in or file failure\n";
 }
@@ -125,6 +128,10 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             options.destroyWindowFirst = true;
             continue;
         }
+        if (arg == "--strict") { // like --destroy-window-first, an option without a value
+            options.strict = true;
+            continue;
+        }
         // Both "--name VALUE" and "--name=VALUE".
         std::string value;
         bool haveValue = false;
@@ -151,8 +158,12 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             }
             value = args[++i];
         }
-        if (!render && (arg == "--in" || arg == "--save-chunk")) {
+        if (!render && arg == "--in") {
             error = arg + " belongs to the render command";
+            return false;
+        }
+        if (!render && !edit && arg == "--save-chunk") {
+            error = arg + " belongs to the render command or the edit command";
             return false;
         }
         if (!edit && (arg == "--seconds" || arg == "--screenshot" || arg == "--after")) {

@@ -35,6 +35,7 @@ struct Options {
     std::vector<ParameterSetting> settings;   // --set, in the order given
     int program = -1;                         // program to select, -1 for none
     std::vector<CabFile> cabs;                // --ir: IR files for our plug-in's cabs
+    bool strict = false;                      // --strict: an --ir file that leaves its cab silent fails
     int blockSize = 512;                      // largest block handed to the plug-in
     double sampleRate = 0.0;                  // Hz; 0 means the input's rate (info: 44100)
     double seconds = -1.0;                    // edit: close after this long; < 0 waits for the user

@@ -222,6 +222,20 @@ int Commands::prepare(PluginHost& host, const Options& options, double sampleRat
         }
     }
     if (!options.cabs.empty()) {
+        // The plug-in says nothing about a file it cannot use; the host says it instead.
+        int silent = 0;
+        for (const CabFile& cab : options.cabs) {
+            const std::string why = CabSetup::silenceReason(cab.path);
+            if (why.empty())
+                continue;
+            ++silent;
+            err << "orvex: " << (options.strict ? "" : "warning: ") << "cab " << cab.slot << " will stay silent: " << why
+                << "\n";
+        }
+        if (silent > 0 && options.strict) {
+            err << "orvex: --strict: stopping before the plug-in gets the file" << (silent > 1 ? "s" : "") << "\n";
+            return kExitFailure;
+        }
         if (!CabSetup::apply(host, options.cabs, error)) {
             err << "orvex: " << error << "\n";
             return kExitUsage;

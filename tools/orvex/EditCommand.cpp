@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <memory>
 #include <ostream>
+#include <vector>
 
 namespace cli {
 
@@ -154,6 +155,17 @@ int Commands::edit(const Options& options, std::ostream& out, std::ostream& err)
     host.closeEditor();
     host.setEditorEvents(nullptr);
     window.reset();
+    // What the editor changed (files loaded through its buttons, moved controls) is in the
+    // plug-in's state, which a script can keep.
+    if (!options.saveChunk.empty() && result == kExitOk) {
+        std::vector<unsigned char> chunk;
+        if (!host.getChunk(chunk, false, error) || !writeFile(options.saveChunk, chunk, error)) {
+            err << "orvex: cannot save a chunk: " << error << "\n";
+            result = kExitFailure;
+        } else {
+            out << "saved bank chunk of " << chunk.size() << " bytes to " << options.saveChunk << std::endl;
+        }
+    }
     warnAboutTexts(host, err);
     host.close();
     out << "editor closed" << std::endl;

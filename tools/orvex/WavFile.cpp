@@ -157,6 +157,8 @@ bool WavFile::openRead(const std::string& path, std::string& error)
         m_in.seekg(static_cast<std::streamoff>(pos));
         if (!m_in.read(reinterpret_cast<char*>(header), sizeof(header)))
             return refuse("read failed in the chunk list");
+        if (pos == sizeof(riff))
+            m_formatFirst = std::memcmp(header, "fmt ", 4) == 0;
         pos += 8;
         const std::uint64_t size = readU32(header + 4);
         const bool fits = size <= fileSize - pos;
@@ -442,6 +444,7 @@ void WavFile::close()
     m_frames = 0;
     m_framesRead = 0;
     m_dataOffset = 0;
+    m_formatFirst = false;
 }
 
 } // namespace cli

@@ -56,6 +56,8 @@ public:
     std::int64_t frames() const { return m_frames; }
     Encoding encoding() const { return m_encoding; }
     int bitsPerSample() const { return m_bytesPerSample * 8; }
+    // Whether the format chunk follows the RIFF header directly (some readers require it).
+    bool formatFirst() const { return m_formatFirst; }
 
 private:
     bool parseFormat(const std::vector<unsigned char>& body, std::string& error);
@@ -65,6 +67,7 @@ private:
     std::string m_path;                    // the file's name (for a writer, the final name)
     std::string m_tempPath;                // a writer's temporary file beside m_path
     bool m_writing = false;                // true between openWrite() and finish()/close()
+    bool m_formatFirst = false;            // the first chunk after "WAVE" is the format chunk
     int m_channels = 0;                    // channels per frame
     std::uint32_t m_sampleRate = 0;        // frames per second
     Encoding m_encoding = Encoding::float32; // storage of one sample

@@ -324,6 +324,7 @@ bool HeadlessLayer::showOpenFileDialog(OpenFileRequest& request)
         return false;
     DialogAnswer answer = dialogAnswers.front();
     dialogAnswers.pop_front();
+    request.unavailable = answer.unavailable;
     // A path that does not fit fails as the system dialog does (buffer too small), leaving
     // the caller's buffers alone.
     if (!answer.choose || answer.path.empty() || answer.path.size() + 1 > request.fileBufferSize)
@@ -400,6 +401,7 @@ std::size_t popupCount() { return state().popups; }
 
 void queueDialogChoose(const std::string& path) { state().dialogAnswers.push_back({true, path}); }
 void queueDialogCancel() { state().dialogAnswers.push_back({false, std::string()}); }
+void queueDialogUnavailable(const char* text) { state().dialogAnswers.push_back({false, std::string(), text}); }
 const std::vector<DialogRecord>& dialogRecords() { return state().dialogs; }
 
 NativeHandle createHostWindow(std::int32_t width, std::int32_t height, NativeHandle parent, const char* className,

@@ -103,6 +103,7 @@ public:
     struct DialogAnswer {
         bool choose = false; // false: cancel
         std::string path;    // the chosen path
+        const char* unavailable = nullptr; // not shown at all, for this reason
     };
     std::deque<DialogAnswer> dialogAnswers;            // queued dialog answers
     std::vector<headless::DialogRecord> dialogs;       // dialogs shown

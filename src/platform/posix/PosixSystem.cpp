@@ -1,12 +1,13 @@
-// The operating system's half of the platform layer on POSIX systems, apart from text:
-// the window layer (only the headless one exists here for now), resources (the in-process
-// table only), directory listing and thread identity.
+// The operating system's half of the platform layer on POSIX systems, apart from text and
+// the window layer (x11/): resources (the in-process table only), directory listing and
+// thread identity.
 #include "platform/Platform.h"
 #include "platform/WindowLayer.h"
 
 #include <atomic>
 #include <cctype>
 #include <dirent.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <string>
 #include <sys/stat.h>
@@ -18,8 +19,6 @@
 extern "C" void orvex_register_resources() __attribute__((weak));
 
 namespace platform {
-
-WindowLayer& nativeLayer() { return headlessLayer(); }
 
 ResourceBytes findModuleResource(const char* type, std::int32_t id)
 {
@@ -95,6 +94,29 @@ std::vector<DirectoryEntry> listDirectory(const char* pattern)
     }
     ::closedir(dir);
     return result;
+}
+
+std::FILE* openRegularFile(const char* path)
+{
+    if (path == nullptr || *path == '\0')
+        return nullptr;
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer. The type is
+    // checked on the descriptor, so nothing can swap the file between check and use.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (file == nullptr)
+        ::close(fd);
+    return file;
 }
 
 std::uint64_t currentThreadId()

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstring>
 
 namespace platform {
@@ -63,6 +66,31 @@ std::vector<DirectoryEntry> listDirectory(const char* pattern)
     } while (FindNextFileA(search, &data));
     FindClose(search);
     return result;
+}
+
+std::FILE* openRegularFile(const char* path)
+{
+    if (path == nullptr || *path == '\0')
+        return nullptr;
+    // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open; a device name ("CON",
+    // "COM1") or a pipe opens as a handle of another type and is refused by its type.
+    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, "rb");
+    if (file == nullptr)
+        _close(fd); // closes the handle too
+    return file;
 }
 
 std::uint64_t currentThreadId() { return GetCurrentThreadId(); }
