@@ -303,6 +303,12 @@ void SDEditor::stepCabFilePrevious(int cab, std::int32_t& index, char* name)
         modelChanged(cab);
 }
 
+void SDEditor::showCabNotice(int cab, const char* text)
+{
+    if (model_.notice(cab, text))
+        modelChanged(cab);
+}
+
 void SDEditor::listFolder(int tag, const char* folder)
 {
     if (!isCabTag(tag) || !folder || !model_.shown())
