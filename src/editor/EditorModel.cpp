@@ -187,18 +187,6 @@ bool EditorModel::step(int cab, bool next, std::int32_t& index, char* name, std:
     return true;
 }
 
-bool EditorModel::notice(int cab, const char* text)
-{
-    if (!validCab(cab) || !text)
-        return false;
-    std::lock_guard<std::mutex> guard(lock_);
-    if (!shown_)
-        return false;
-    cabs_[cab].label.assign(text, strnlen(text, kPathBufferSize - 1));
-    cabs_[cab].changed = true;
-    return true;
-}
-
 void EditorModel::setCurrent(int cab, int index)
 {
     if (!validCab(cab))

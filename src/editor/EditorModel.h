@@ -53,9 +53,6 @@ public:
     bool selection(int cab, std::int32_t& index, char* name, std::size_t nameSize);
     // Moves to the next (or previous) entry with wrap-around; writes its text and position.
     bool step(int cab, bool next, std::int32_t& index, char* name, std::size_t nameSize);
-    // The folder label shows a short text for the user instead (until the next fill or
-    // clear). False while hidden.
-    bool notice(int cab, const char* text);
     // The user chose an entry in the menu itself (editor thread).
     void setCurrent(int cab, int index);
     int current(int cab) const;

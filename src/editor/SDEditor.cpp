@@ -245,6 +245,18 @@ void SDEditor::mirrorCab(int cab)
     }
 }
 
+void SDEditor::showCabNotice(int cab, const char* text)
+{
+    // Only on the editor's thread, where the load buttons' requests arrive; a notice from
+    // anywhere else has no user looking at a dialog and is dropped.
+    if (!isCab(cab) || !text || !onEditorThread())
+        return;
+    if (gui::CTextLabel* label = folderLabels_[cab]) {
+        label->setText(text);
+        label->setDirty(true);
+    }
+}
+
 void SDEditor::mirrorLatency()
 {
     int entry = 0;
@@ -300,12 +312,6 @@ void SDEditor::stepCabFileNext(int cab, std::int32_t& index, char* name)
 void SDEditor::stepCabFilePrevious(int cab, std::int32_t& index, char* name)
 {
     if (model_.step(cab, false, index, name, orvex::kFileNameSize))
-        modelChanged(cab);
-}
-
-void SDEditor::showCabNotice(int cab, const char* text)
-{
-    if (model_.notice(cab, text))
         modelChanged(cab);
 }
 
