@@ -6,10 +6,14 @@
 #include "platform/headless/StandInLayer.h"
 
 #include <atomic>
+#include <cerrno>
+#include <ctime>
+#include <new>
 #include <cctype>
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <semaphore.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -133,6 +137,54 @@ std::uint64_t currentThreadId()
     // The thread's own handle rather than a thread_local counter: a plug-in module that a
     // host loads and unloads is better off without thread-local storage of its own.
     return static_cast<std::uint64_t>(::pthread_self());
+}
+
+struct Semaphore {
+    sem_t sem; // an unnamed process-private semaphore
+};
+
+Semaphore* createSemaphore()
+{
+    auto* semaphore = new (std::nothrow) Semaphore;
+    if (semaphore != nullptr && ::sem_init(&semaphore->sem, 0, 0) != 0) {
+        delete semaphore;
+        return nullptr;
+    }
+    return semaphore;
+}
+
+void destroySemaphore(Semaphore* semaphore)
+{
+    if (semaphore == nullptr)
+        return;
+    ::sem_destroy(&semaphore->sem);
+    delete semaphore;
+}
+
+void postSemaphore(Semaphore* semaphore)
+{
+    if (semaphore != nullptr)
+        ::sem_post(&semaphore->sem); // lock-free; wakes a waiter with a futex call at most
+}
+
+bool waitSemaphore(Semaphore* semaphore, std::uint32_t timeoutMs)
+{
+    if (semaphore == nullptr)
+        return false;
+    timespec until{};
+    ::clock_gettime(CLOCK_REALTIME, &until);
+    until.tv_sec += static_cast<time_t>(timeoutMs / 1000);
+    until.tv_nsec += static_cast<long>(timeoutMs % 1000) * 1000000L;
+    if (until.tv_nsec >= 1000000000L) {
+        until.tv_sec += 1;
+        until.tv_nsec -= 1000000000L;
+    }
+    for (;;) {
+        if (::sem_timedwait(&semaphore->sem, &until) == 0)
+            return true;
+        if (errno != EINTR)
+            return false;
+    }
 }
 
 } // namespace platform
