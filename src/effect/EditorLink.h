@@ -30,6 +30,9 @@ public:
     virtual void stepCabFilePrevious(int cab, std::int32_t& index, char* name) = 0;
     // Fills cab (tag 50..55)'s file menu from folder's WAV files.
     virtual void listFolder(int tag, const char* folder) = 0;
+    // Shows a short text for the user in cab (0..5)'s folder label, until the label next
+    // shows a folder. The default ignores it (an editor without labels).
+    virtual void showCabNotice(int /*cab*/, const char* /*text*/) {}
 };
 
 } // namespace orvex

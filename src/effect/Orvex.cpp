@@ -3,6 +3,7 @@
 #include "effect/Orvex.h"
 
 #include "dsp/ConvolutionEngine.h"
+#include "dsp/IrCache.h"
 #include "dsp/IrPreparer.h"
 #include "effect/IrLoader.h"
 #include "host/HostStrings.h"
@@ -16,6 +17,7 @@ Orvex::Orvex(vst::HostCallback audioMaster) : AudioEffectX(audioMaster, kNumProg
 {
     engine_ = std::make_unique<dsp::ConvolutionEngine>(sampleRate);
     preparer_ = std::make_unique<dsp::IrPreparer>();
+    cache_ = std::make_unique<dsp::IrCache>(*preparer_);
     spectrum_.assign(dsp::ConvolutionEngine::kFftSize, 0.0);
 
     canProcessReplacing();
@@ -96,10 +98,11 @@ void Orvex::setSampleRate(float rate)
 {
     if (!(rate > 0.0f) || !std::isfinite(rate))
         return; // a host's nonsense rate changes nothing
-    const bool changed = rate != sampleRate;
-    AudioEffectX::setSampleRate(rate);
-    if (!changed)
+    // The same rate again (every program change re-applies it) writes nothing: the editor's
+    // thread reads the rate for the latency text while a program changes elsewhere.
+    if (rate == sampleRate)
         return;
+    AudioEffectX::setSampleRate(rate);
     // The sizes N, H and D stay as they were built (a stored delay is a number of samples
     // of D, and must mean the same at every rate); only the filters follow the rate. The
     // IRs are prepared again for the new rate, since one resampled for another rate would

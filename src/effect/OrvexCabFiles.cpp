@@ -3,6 +3,7 @@
 #include "effect/Orvex.h"
 
 #include "dsp/ConvolutionEngine.h"
+#include "dsp/IrCache.h"
 #include "dsp/IrPreparer.h"
 #include "effect/EditorLink.h"
 #include "effect/IrLoader.h"
@@ -127,6 +128,13 @@ void Orvex::applyLoadButton(int cab, float v)
                 }
             }
         }
+        // A system without any dialog program (Linux without zenity or kdialog) shows nothing
+        // at all; the cab's folder label tells the user why instead, since the label is where
+        // the chosen folder would have appeared. The record and the cab stay as they were.
+        if (const char* reason = selector.getUnavailableReason()) {
+            if (editorLink_)
+                editorLink_->showCabNotice(cab, reason);
+        }
         platform::enableWindow(hostWindow_, true);
     }
     setParameter(kBypass + cab, 1.0f);
@@ -236,9 +244,12 @@ void Orvex::loadTicketed(int cab, const char* path, std::uint32_t ticket)
     if (loadTickets_[cab].load() != ticket)
         return; // a newer load of this cab has been asked for
     const int n = engine_->fftSize();
-    // An unreadable file leaves an all-zero spectrum: the slot falls silent.
-    preparer_->prepare(path, engine_->sampleRate(), n, spectrum_.data());
-    engine_->loadSlot(cab, spectrum_.data(), n);
+    // An unreadable file leaves an all-zero spectrum: the slot falls silent. A file
+    // prepared before for this rate, and unchanged since, comes from the cache. The rate
+    // is the engine's copy: the loader thread may run this while the host sets a new one.
+    int length = 0;
+    cache_->prepare(path, engine_->sampleRate(), spectrum_.data(), length);
+    engine_->loadSlot(cab, spectrum_.data(), n, length);
     loadCount_.fetch_add(1);
     lastLoadThread_.store(platform::currentThreadId());
     loadedTickets_[cab].store(ticket);

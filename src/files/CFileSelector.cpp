@@ -41,6 +41,7 @@ CFileSelector::~CFileSelector()
 vst::Int32 CFileSelector::run(vst::VstFileSelect* request)
 {
     vstFileSelect = request;
+    unavailableReason = nullptr;
     if (!request)
         return 0;
     if (request->returnPath)
@@ -86,8 +87,10 @@ vst::Int32 CFileSelector::run(vst::VstFileSelect* request)
     platform::enableWindow(dialog.owner, false);
     const bool chosen = platform::showOpenFileDialog(dialog);
     platform::enableWindow(dialog.owner, true);
-    if (!chosen)
+    if (!chosen) {
+        unavailableReason = dialog.unavailable;
         return 0;
+    }
 
     path[sizeof path - 1] = 0;
     title[sizeof title - 1] = 0;

@@ -31,6 +31,10 @@ public:
     // the choice rather than cutting a name that would then point at another file.
     bool getFileName(char* buffer, std::size_t size) const;
 
+    // Why the last run showed nothing because the system has no dialog to show (a short
+    // static text for the user), or null when a dialog was shown or the request was refused.
+    const char* getUnavailableReason() const { return unavailableReason; }
+
     // The effect link it was built with (null: the system's dialog serves every request).
     AudioEffectX* getEffect() const { return effect; }
 
@@ -39,6 +43,7 @@ private:
     vst::VstFileSelect* vstFileSelect;  // the request being served, owned by the caller
     char chosenFileName[kNameSize];     // name part (without folder) of the last choice
     char* ownReturnPath;                // return buffer we allocated for a request without one
+    const char* unavailableReason = nullptr; // the platform's "no dialog" text of the last run
 };
 
 } // namespace gui

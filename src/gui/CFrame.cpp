@@ -89,6 +89,9 @@ bool CFrame::isOpen() const
 
 void CFrame::idle()
 {
+    // Where the plug-in reads its window's events itself (X11), the host's idle is when.
+    if (window && !destroying)
+        platform::dispatchWindowEvents(window);
     if (!openFlag || !window || firstDraw || !isDirty())
         return;
     CDrawContext* context = createDrawContext();
@@ -100,6 +103,9 @@ void CFrame::idle()
 
 void CFrame::doIdleStuff()
 {
+    // A control is tracking the mouse: keep the window painted (and notice its destruction).
+    if (window && !destroying)
+        platform::dispatchWindowEvents(window);
     if (editor)
         editor->doIdleStuff();
 }
@@ -371,14 +377,30 @@ bool CFrame::updatesDisabled() const
 
 void CFrame::draw(CView* view)
 {
-    CDrawContext* context = createDrawContext();
-    if (!context)
+    // A view is painted over what lies beneath it: its rectangle is redrawn into the frame's
+    // image from the background up (the views below it, the view, the views above it), and
+    // only that part is copied to the window. Drawing the view alone would leave whatever
+    // the image held there before (a knob's earlier picture) under its transparent pixels.
+    CRect area(0, 0, size.width(), size.height());
+    if (view && view != this && view->getFrame() == this) {
+        CRect r = view->getViewSize();
+        CPoint origin(r.left, r.top);
+        view->localToFrame(origin);
+        r.moveTo(origin.x, origin.y);
+        area.bound(r);
+    }
+    if (area.isEmpty())
         return;
-    if (view && isChild(view))
-        view->draw(context);
-    else
-        draw(context);
-    context->forget();
+    COffscreenContext* image = ensureOffscreen();
+    const CPoint savedOffset = image->getOffset();
+    image->setOffset(CPoint(0, 0));
+    drawRect(image, area);
+    image->setOffset(savedOffset);
+    if (window) {
+        const Pixels& pixels = image->getPixels();
+        platform::presentPixels(window, platform::Rect{area.left, area.top, area.right, area.bottom}, pixels.data(),
+                                pixels.getWidth(), pixels.getHeight(), pixels.getWidth());
+    }
 }
 
 CDrawContext* CFrame::createDrawContext()
@@ -666,6 +688,83 @@ void CFrame::WindowEvents::onWheel(const platform::Point& where, float distance)
 void CFrame::WindowEvents::onDestroy()
 {
     frame.windowDestroyed();
+}
+
+void CFrame::WindowEvents::onKey(const platform::KeyEvent& key, bool down)
+{
+    if (frame.destroying)
+        return;
+    CKeyCode code{};
+    code.character = key.character;
+    code.virt = key.virtualKey;
+    code.modifier = key.modifiers;
+    if (down)
+        frame.onKeyDown(code);
+    else
+        frame.onKeyUp(code);
+}
+
+void CFrame::WindowEvents::onHorizontalWheel(const platform::Point& where, float distance)
+{
+    if (frame.destroying)
+        return;
+    CDrawContext* context = frame.createDrawContext();
+    frame.onWheel(context, CPoint(where.x, where.y), kMouseWheelAxisX, distance);
+    if (context)
+        context->forget();
+}
+
+namespace {
+
+// A drag from another program as the views see it: what it offers, without its items (the
+// data is never fetched; no view of this system reads a drag).
+class OfferedDrag : public CDragData {
+public:
+    explicit OfferedDrag(const platform::DragOffer& offer) : offer_(offer) {}
+    bool hasText() const override { return offer_.text; }
+    std::int32_t getFileCount() const override { return 0; }
+    bool getText(char* buffer, std::size_t size) const override
+    {
+        if (buffer && size > 0)
+            buffer[0] = 0;
+        return false;
+    }
+    bool getFile(std::int32_t, char* buffer, std::size_t size) const override { return getText(buffer, size); }
+
+private:
+    platform::DragOffer offer_; // the types the source listed
+};
+
+} // namespace
+
+std::uint32_t CFrame::WindowEvents::onDrag(platform::DragPhase phase, const platform::Point& screenPos,
+                                           const platform::DragOffer& offer)
+{
+    CDropTarget* target = frame.getDropTarget();
+    if (frame.destroying || !target)
+        return 0;
+    // The source allows copying and moving; the drop target picks the feedback.
+    std::uint32_t effect = kDropEffectCopy | kDropEffectMove;
+    const CPoint where(screenPos.x, screenPos.y);
+    switch (phase) {
+    case platform::DragPhase::enter:
+        drag = std::make_unique<OfferedDrag>(offer);
+        target->dragEnter(drag.get(), 0, where, &effect);
+        break;
+    case platform::DragPhase::over:
+        target->dragOver(0, where, &effect);
+        break;
+    case platform::DragPhase::leave:
+        target->dragLeave();
+        drag.reset();
+        effect = 0;
+        break;
+    case platform::DragPhase::drop:
+        target->drop(drag.get(), 0, where, &effect);
+        drag.reset();
+        break;
+    }
+    return effect;
 }
 
 } // namespace gui

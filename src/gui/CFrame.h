@@ -15,7 +15,10 @@
 #include "gui/CViewContainer.h"
 #include "platform/Platform.h"
 
+#include "gui/CDragData.h"
+
 #include <cstdint>
+#include <memory>
 
 namespace gui {
 
@@ -79,7 +82,8 @@ public:
     // Sets the flag; answers the previous value.
     virtual bool updatesDisabled(bool state);
     virtual bool updatesDisabled() const;
-    // Draws one child (or the whole frame for a view that is not a child) at once.
+    // Draws one view of this frame (or the whole frame for any other view) at once, over
+    // what lies beneath it, into the frame's image, and copies that part to the window.
     virtual void draw(CView* view);
 
     // A context for drawing now: the offscreen during an update (one more reference),
@@ -122,9 +126,14 @@ private:
         void onButtonDown(const platform::Point& where) override;
         void onWheel(const platform::Point& where, float distance) override;
         void onDestroy() override;
+        void onKey(const platform::KeyEvent& key, bool down) override;
+        void onHorizontalWheel(const platform::Point& where, float distance) override;
+        std::uint32_t onDrag(platform::DragPhase phase, const platform::Point& screenPos,
+                             const platform::DragOffer& offer) override;
 
     private:
-        CFrame& frame; // the frame the window belongs to
+        CFrame& frame;                     // the frame the window belongs to
+        std::unique_ptr<CDragData> drag;   // what a drag from another program offers, while it lasts
     };
 
     void paintWindow(const CRect& damaged);

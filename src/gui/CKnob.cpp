@@ -208,18 +208,21 @@ void CKnob::mouse(CDrawContext* context, const CPoint& where, std::int32_t butto
     CPoint start = where;
     CPoint current = where;
     CPoint last = where;
-    bool firstStep = true;
+    // Only a value the drag really changed is reported: a click without a move (or a move
+    // that lands on the same value) would otherwise reach the host as an automation event.
+    float reported = value;
     beginEdit();
     do {
         buttons = readMouseButtons(context);
-        if (firstStep || current != last) {
-            firstStep = false;
+        if (current != last) {
             last = current;
             const float d = static_cast<float>((current.x - start.x) - (current.y - start.y));
             value = startValue + d * (maxValue - minValue) / range;
             clampValue();
-            if (isDirty())
+            if (value != reported) {
+                reported = value;
                 notifyListener(context);
+            }
         }
         // Shift changes the speed from here on: the movement so far keeps the speed it was
         // made at, so the value does not jump when shift goes down or up mid-drag.

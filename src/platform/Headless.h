@@ -35,6 +35,8 @@ void setTicks(std::uint32_t now);
 // Every getTicks() first advances the clock by this many ms, then returns it.
 void setTickStep(std::uint32_t step);
 std::uint32_t peekTicks(); // reads without advancing
+// How many times dispatchPendingPaint() was called since the last reset().
+std::size_t paintDispatchCount();
 
 // --- cursor ------------------------------------------------------------------------------
 // The shape whose cursor is current (arrow after reset).
@@ -52,6 +54,9 @@ std::size_t popupCount();
 // --- open-file dialog ---------------------------------------------------------------------
 void queueDialogChoose(const std::string& path);
 void queueDialogCancel();
+// The next dialog is not shown, as on a system without any dialog program: the request's
+// `unavailable` gets this text (which must stay alive).
+void queueDialogUnavailable(const char* text);
 struct DialogRecord {
     NativeHandle owner = nullptr; // the owner the request gave
     std::string title;            // its caption

@@ -103,6 +103,12 @@ void presentPixels(Window* window, const Rect& area, const std::uint32_t* pixels
         l->presentPixels(window, area, pixels, width, height, stride);
 }
 
+void dispatchWindowEvents(Window* window)
+{
+    if (WindowLayer* l = layerOf(window))
+        l->dispatchWindowEvents(window);
+}
+
 NativeHandle getParentHandle(NativeHandle handle)
 {
     return handle != nullptr ? layer().getParentHandle(handle) : nullptr;
@@ -139,6 +145,7 @@ void setCurrentCursor(CursorId cursor) { layer().setCurrentCursor(cursor); }
 
 std::uint32_t getTicks() { return layer().getTicks(); }
 void sleepMs(std::uint32_t ms) { layer().sleepMs(ms); }
+void dispatchPendingPaint() { layer().dispatchPendingPaint(); }
 
 std::int32_t showPopupMenu(Window* owner, const Point& screenPos, const std::vector<MenuItem>& items, bool trackRight)
 {

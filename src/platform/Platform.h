@@ -8,8 +8,8 @@
 //   from a backend chosen at run time with setBackend(). The headless backend (in-memory
 //   windows, scripted mouse, scripted answers, fake clock; see platform/Headless.h) exists on
 //   every system and is what tests and offline rendering use; the native backend is Win32 on
-//   Windows. On Linux the native backend is for now a stand-in with the headless backend's
-//   in-memory windows but without dialogs or records.
+//   Windows and X11 elsewhere (its own display connection, opened with the first window; with
+//   no display to open, windows are simply not made).
 // - Text (glyph rendering and measuring) and resources are always the operating system's:
 //   FreeType + fontconfig on Linux, GDI and the module's resources on Windows.
 // - Directory listing and thread identity are always the operating system's.
@@ -48,7 +48,7 @@ struct Rect {
 // ---------------------------------------------------------------------------------------
 
 enum class Backend {
-    native,   // the operating system's windows and input (Win32); a stand-in where none exists
+    native,   // the operating system's windows and input (Win32, X11)
     headless, // in-memory windows, scripted input and answers, fake clock
 };
 
@@ -63,6 +63,23 @@ Backend getBackend();
 
 // Events of one window. Called on the window's thread, from the platform's message
 // dispatch (native) or from the headless send*() helpers (tests).
+// A key as the host's key record describes it (VstKeyCode): the character for printable
+// keys, else a virtual key code of that record, and its modifier bits.
+struct KeyEvent {
+    std::int32_t character = 0;  // lower-case character, 0 for a virtual key
+    std::uint8_t virtualKey = 0; // the record's virtual key code, 0 for a character
+    std::uint8_t modifiers = 0;  // 1 shift, 2 alternate, 4 command, 8 control
+};
+
+// Phases of a drag from another program, and what it offers.
+enum class DragPhase { enter, over, leave, drop };
+struct DragOffer {
+    bool text = false;  // plain text
+    bool files = false; // a list of files
+};
+// Effects of a drag (the OLE values).
+enum DropEffect : std::uint32_t { kDropNone = 0, kDropCopy = 1, kDropMove = 2, kDropLink = 4 };
+
 class WindowListener {
 public:
     virtual ~WindowListener() = default;
@@ -75,9 +92,31 @@ public:
     virtual void onWheel(const Point& where, float distance) = 0;
     // The window is being destroyed (usually because its parent is); no more events follow.
     virtual void onDestroy() = 0;
+
+    // The events below come only from systems that deliver them to the plug-in's window
+    // itself (X11); on Windows the host forwards keys through the editor instead.
+
+    // A key went down or up while the window had the keyboard focus.
+    virtual void onKey(const KeyEvent& /*key*/, bool /*down*/) {}
+    // A sideways wheel (or tilt) over a point in window coordinates; +1.0 per notch right.
+    virtual void onHorizontalWheel(const Point& /*where*/, float /*distance*/) {}
+    // A drag from another program over the window: its phase, the pointer in screen
+    // coordinates and what it offers. Answers the effect to show (DropEffect bits, 0 for
+    // none); the answer to `drop` is what the source is told happened.
+    virtual std::uint32_t onDrag(DragPhase /*phase*/, const Point& /*screenPos*/, const DragOffer& /*offer*/)
+    {
+        return 0;
+    }
 };
 
 struct Window; // opaque; one per frame
+
+// Delivers the events waiting for the plug-in's windows (paints, presses, wheel, keys,
+// drags, destruction) without waiting for more. Where the host's own message loop delivers
+// them (Windows) and headless, nothing happens. The frame calls it on every idle and from
+// the toolkit's mouse-tracking loops; inside a tracking loop (an onButtonDown still
+// running) only paints and destruction are delivered, the rest waits for the next idle.
+void dispatchWindowEvents(Window* window);
 
 // A visible child window of `parent` at (0, 0) with the given size. Null on failure or when
 // parent is null. The listener must outlive the window.
@@ -156,6 +195,11 @@ void setCurrentCursor(CursorId cursor);
 std::uint32_t getTicks();
 // Sleeps (headless: advances the fake clock by ms instead).
 void sleepMs(std::uint32_t ms);
+// Takes one pending paint request of the calling thread's windows from the system's queue
+// and handles it now, so a window keeps repainting while a control runs its own mouse
+// tracking loop (Win32: PeekMessage for WM_PAINT only, then DispatchMessage). Headless has
+// no queue: the call is only counted (Headless.h: paintDispatchCount).
+void dispatchPendingPaint();
 
 // ---------------------------------------------------------------------------------------
 // Popup menu
@@ -192,6 +236,9 @@ struct OpenFileRequest {
     std::size_t fileBufferSize = 0;    // size of fileBuffer in bytes
     char* fileTitleBuffer = nullptr;   // receives the name part, may be null
     std::size_t fileTitleSize = 0;     // size of fileTitleBuffer in bytes
+    // Out: set when the system has no dialog to show (nothing was shown): a short static
+    // text for the user saying so; null otherwise.
+    const char* unavailable = nullptr;
 };
 // Modal; true when a file was chosen and its path fitted the buffer (the name part is then
 // in fileTitleBuffer, truncated if that is too small). False on cancel or any failure; the

@@ -52,6 +52,8 @@ public:
 
     virtual std::uint32_t getTicks() = 0;
     virtual void sleepMs(std::uint32_t ms) = 0;
+    // A layer without a message queue of its own has nothing to dispatch.
+    virtual void dispatchPendingPaint() {}
 
     virtual std::int32_t showPopupMenu(Window* owner, const Point& screenPos, const std::vector<MenuItem>& items,
                                        bool trackRight) = 0;
@@ -60,10 +62,12 @@ public:
     virtual bool enableWindow(NativeHandle handle, bool enable) = 0;
     virtual bool initializeOle() = 0;
     virtual void uninitializeOle() = 0;
+
+    // Only layers whose windows get their events from the plug-in itself need this.
+    virtual void dispatchWindowEvents(Window* /*window*/) {}
 };
 
-// The layers that exist in this build. nativeLayer() is a stand-in (in-memory windows, no
-// dialog, no records) where the system has no window layer of ours (Linux for now).
+// The layers that exist in this build: headless everywhere, native = Win32 or X11.
 WindowLayer& headlessLayer();
 WindowLayer& nativeLayer();
 

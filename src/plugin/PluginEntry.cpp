@@ -1,5 +1,6 @@
-// The exported entry point: the one place that creates the effect for a host.
-#include "effect/Orvex.h"
+// The exported entry point: the one place that creates the effect (with its editor) for a
+// host.
+#include "OrvexPlugin.h"
 #include "host/VstAbi.h"
 
 #include <new>
@@ -8,7 +9,7 @@ AudioEffect* createEffectInstance(vst::HostCallback audioMaster)
 {
     // Nothing may escape to the host: a failed construction yields no effect.
     try {
-        return new orvex::Orvex(audioMaster);
+        return new OrvexPlugin(audioMaster);
     } catch (...) {
         return nullptr;
     }

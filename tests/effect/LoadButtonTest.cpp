@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <string>
 #include <thread>
 
 using namespace orvex;
@@ -94,6 +96,26 @@ TEST_F(LoadButton, CancelAndLowValuesOnlySwitchTheCabOn)
     EXPECT_EQ(fx->getParameter(kLoad + 3), 0.0f);
 }
 
+// With no dialog on the system the cab's folder label says so; nothing else but the
+// bypass changes, and a cancelled dialog says nothing.
+TEST_F(LoadButton, NoDialogOnTheSystemIsToldInTheFolderLabel)
+{
+    RecordingEditor editor;
+    fx->setEditorLink(&editor);
+    platform::headless::queueDialogUnavailable("No file dialog here");
+    platform::headless::queueDialogCancel();
+    fx->setParameter(kLoad + 2, 1.0f);
+    fx->setParameter(kLoad + 2, 1.0f);
+    std::vector<std::string> notices;
+    for (const std::string& call : editor.calls)
+        if (call.rfind("showCabNotice", 0) == 0)
+            notices.push_back(call);
+    EXPECT_EQ(notices, (std::vector<std::string>{"showCabNotice 2 No file dialog here"}));
+    EXPECT_STREQ(fx->currentProgram().folder[2], "");
+    EXPECT_FLOAT_EQ(fx->getParameter(kBypass + 2), 1.0f);
+    fx->setEditorLink(nullptr);
+}
+
 TEST_F(LoadButton, ANameLongerThanTheRecordFieldIsRefused)
 {
     testwav::TempFolder dir("orvex-long");
@@ -131,7 +153,7 @@ TEST_F(LoadButton, AnotherThreadNeverOpensTheDialog)
 }
 
 #if !defined(_WIN32)
-// Until Linux has a window layer of its own, the plug-in's native backend shows no dialog:
+// Without a display, the plug-in's native backend on Linux shows no dialog:
 // a press only switches the cab on, and nothing is kept per press (a host pressing it all
 // day must not grow). The headless backend's scripted answer stays unused.
 TEST_F(LoadButton, NativeBackendWithoutDialogsKeepsNothing)
@@ -139,12 +161,18 @@ TEST_F(LoadButton, NativeBackendWithoutDialogsKeepsNothing)
     testwav::TempFolder dir("orvex-native");
     ASSERT_TRUE(testwav::write(dir.file("v30.wav"), testwav::decayingIr(100, 9)));
     platform::headless::queueDialogChoose(dir.file("v30.wav"));
+    // With a display, the native layer would run the desktop's dialog a thousand times.
+    const char* display = std::getenv("DISPLAY");
+    const std::string savedDisplay = display ? display : "";
+    unsetenv("DISPLAY");
     platform::setBackend(platform::Backend::native);
     auto native = makeEffect();
     const int before = native->loadCount();
     for (int press = 0; press < 1000; ++press)
         native->setParameter(kLoad + press % 6, 1.0f);
     platform::setBackend(platform::Backend::headless);
+    if (!savedDisplay.empty())
+        setenv("DISPLAY", savedDisplay.c_str(), 1);
     EXPECT_EQ(native->loadCount(), before);
     EXPECT_STREQ(native->currentProgram().fileName[0], "");
     for (int cab = 0; cab < 6; ++cab)

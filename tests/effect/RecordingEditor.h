@@ -76,6 +76,7 @@ public:
     }
     void stepCabFileNext(int cab, std::int32_t& index, char* name) override { step(cab, index, name, +1); }
     void stepCabFilePrevious(int cab, std::int32_t& index, char* name) override { step(cab, index, name, -1); }
+    void showCabNotice(int cab, const char* text) override { calls.push_back("showCabNotice " + num(cab) + " " + text); }
     void listFolder(int tag, const char* folder) override
     {
         calls.push_back("listFolder " + num(tag) + " " + folder);

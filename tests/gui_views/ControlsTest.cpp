@@ -59,9 +59,9 @@ TEST_F(ControlsTest, KnobDragOf200PixelsSweepsTheRange)
     queueDrag(CPoint(20, 20), {CPoint(70, 20), CPoint(120, 20)}, gui::kLButton);
     click(20, 20);
     EXPECT_FLOAT_EQ(knob->getValue(), 0.5f);
-    // The gesture makes the knob the focus, which marks it for redrawing, so the start
-    // value is reported first.
-    EXPECT_EQ(listener.values, (std::vector<float>{0.0f, 0.25f, 0.5f}));
+    // Only the values the drag made are reported: the focus the gesture gives the knob
+    // marks it for redrawing, but the unchanged start value is not an edit.
+    EXPECT_EQ(listener.values, (std::vector<float>{0.25f, 0.5f}));
     EXPECT_EQ(editor.begins, (std::vector<std::int32_t>{8}));
     EXPECT_EQ(editor.ends, (std::vector<std::int32_t>{8}));
     EXPECT_EQ(frame->getFocusView(), knob); // the gesture made it the focus
@@ -74,6 +74,20 @@ TEST_F(ControlsTest, KnobDragOf200PixelsSweepsTheRange)
     queueDrag(CPoint(20, 20), {CPoint(-180, 20)}, gui::kLButton);
     click(20, 20);
     EXPECT_FLOAT_EQ(knob->getValue(), 0.0f);
+}
+
+TEST_F(ControlsTest, AKnobClickedWithoutMovingReportsNothing)
+{
+    // A knob whose drawn value differs from its value (as after a host change not drawn
+    // yet), pressed and released on the spot: a gesture, but no edit for the host.
+    auto* knob = add(new gui::CAnimKnob(CRect(0, 0, 40, 40), &listener, 8, 201, 40, nullptr));
+    knob->setValue(0.3f);
+    queueDrag(CPoint(20, 20), {CPoint(20, 20), CPoint(20, 20)}, gui::kLButton);
+    click(20, 20);
+    EXPECT_TRUE(listener.values.empty());
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.3f);
+    EXPECT_EQ(editor.begins, (std::vector<std::int32_t>{8}));
+    EXPECT_EQ(editor.ends, (std::vector<std::int32_t>{8}));
 }
 
 TEST_F(ControlsTest, KnobDiagonalsFollowDxMinusDy)

@@ -104,6 +104,54 @@ TEST_F(FrameTest, IdleDrawsNothingBeforeTheFirstPaintThenOnlyDirtyRectangles)
     EXPECT_EQ(windowPixel(75, 75), pixelOf(kBlue));
 }
 
+namespace {
+
+// A mostly transparent view: it draws one 2 x 2 dot at `dot` and nothing else.
+class DotView : public gui::CView {
+public:
+    using gui::CView::CView;
+    void draw(gui::CDrawContext* context) override
+    {
+        if (context) {
+            context->setFillColor(kBlue);
+            context->fillRect(CRect(dot.x - 1, dot.y - 1, dot.x + 2, dot.y + 2));
+        }
+        setDirty(false);
+    }
+    CPoint dot; // where the dot is drawn, frame coordinates
+};
+
+} // namespace
+
+TEST_F(FrameTest, AViewUpdatedAloneIsPaintedOverWhatLiesBeneathIt)
+{
+    BoxView* below = addBox(CRect(10, 10, 40, 40), kRed, "below");
+    auto* dot = new DotView(CRect(20, 20, 30, 30));
+    dot->dot = CPoint(22, 22);
+    frame->addView(dot);
+    BoxView* above = addBox(CRect(28, 28, 50, 50), kGreen, "above");
+    paintAll();
+    ASSERT_EQ(windowPixel(22, 22), pixelOf(kBlue));
+
+    // The dot moves, the view below changes its colour without asking to be redrawn; the
+    // dot's update redraws its rectangle from the bottom: the old dot is gone, the view
+    // below shows through, the view above stays on top, and nothing outside is touched.
+    dot->dot = CPoint(25, 25);
+    below->color = kYellow;
+    above->color = kMagenta;
+    dot->setDirty(true);
+    const std::size_t presents = headless::presentCount(window);
+    dot->update(nullptr);
+    EXPECT_GT(headless::presentCount(window), presents);
+    EXPECT_EQ(windowPixel(22, 22), pixelOf(kYellow));
+    EXPECT_EQ(windowPixel(25, 25), pixelOf(kBlue));
+    EXPECT_EQ(windowPixel(29, 29), pixelOf(kMagenta)); // the view above, inside the rectangle
+    EXPECT_EQ(windowPixel(12, 12), pixelOf(kRed));     // outside it: as painted before
+    EXPECT_EQ(windowPixel(45, 45), pixelOf(kGreen));
+    // The frame's image holds the same pixels, so the next idle or paint builds on them.
+    EXPECT_EQ(frame->getOffscreen()->getPixels().getPixel(22, 22), pixelOf(kYellow));
+}
+
 TEST_F(FrameTest, PartialRedrawsLeaveWhatTheyDidNotDrawPending)
 {
     BoxView* a = addBox(CRect(10, 10, 30, 30), kRed, "a");

@@ -43,6 +43,24 @@ TEST(CommandLine, RenderWithEveryOptionInBothSpellings)
     EXPECT_EQ(o.program, 2);
 }
 
+TEST(CommandLine, EditWithItsOptions)
+{
+    Options o;
+    std::string error;
+    ASSERT_TRUE(parse({"edit", "fx.so", "--seconds=1.5", "--screenshot", "s.png", "--after", "700",
+                       "--destroy-window-first", "--ir", "2=cab.wav", "--save-chunk", "k.bin"},
+                      o, error))
+        << error;
+    EXPECT_EQ(o.command, Options::Command::edit);
+    EXPECT_EQ(o.seconds, 1.5);
+    EXPECT_EQ(o.screenshot, "s.png");
+    EXPECT_EQ(o.afterMs, 700);
+    EXPECT_TRUE(o.destroyWindowFirst);
+    EXPECT_EQ(o.saveChunk, "k.bin");
+    ASSERT_EQ(o.cabs.size(), 1u);
+    EXPECT_EQ(o.cabs[0].slot, 2);
+}
+
 TEST(CommandLine, DefaultsAndHelp)
 {
     Options o;
@@ -93,6 +111,11 @@ TEST(CommandLine, UsageErrorsAreNamed)
         {{"info", "fx.so", "--rate", "0"}, "--rate expects"},
         {{"info", "fx.so", "--rate", "inf"}, "--rate expects"},
         {{"info", "fx.so", "--program", "-1"}, "--program expects"},
+        {{"info", "fx.so", "--seconds", "2"}, "--seconds belongs to the edit command"},
+        {{"render", "fx.so", "--destroy-window-first"}, "belongs to the edit command"},
+        {{"edit", "fx.so", "--seconds", "-1"}, "--seconds expects"},
+        {{"edit", "fx.so", "--after", "200"}, "--after needs --screenshot"},
+        {{"edit", "fx.so", "--screenshot", "a.png", "--after", "x"}, "--after expects"},
     };
     for (const auto& c : cases) {
         Options o;

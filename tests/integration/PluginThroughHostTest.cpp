@@ -129,7 +129,8 @@ TEST(PluginThroughHost, InfoShowsIdentityAndTheFreshParameterTable)
     const ProcessResult r = ProcessRunner::run(kCli, {"info", kPlugin}, scratch.path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     for (const char* expected : {"magic:           VstP", "programs:        10", "parameters:      86",
-                                 "inputs:          2", "outputs:         2", "flags:           0x30",
+                                 "inputs:          2", "outputs:         2", "flags:           0x31",
+                                 "editor:          850 x 520",
                                  "unique ID:       OVX2", "Tavrin_Orvex2_Dud1", "Dumek Plugins", "Phase1", "NORM",
                                  "0.500", "<C>", "OFF", "1.5 ms", "0 smp", "LEFT", "Blend IR2&4", "Previous cab1"})
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n" << r.out;

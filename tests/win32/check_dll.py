@@ -10,6 +10,10 @@ CHECK is one of:
            library DLL (libgcc, libstdc++, libwinpthread, zlib, libpng) would have to be
            shipped beside the plug-in, and hosts load plug-ins without it
   machine  the file is a 32-bit (i386, PE32) DLL
+  resources  the editor's pictures are in the resource section: type "PNG" ids 1 to 23 and
+           BITMAP 128, each as large as the file it was made from (with --pictures DIR, the
+           folder of png/01.png .. png/23.png and background.bmp; a bitmap resource is the
+           file without its 14-byte file header)
 
 Exit status: 0 when the check holds, 1 when it does not (a line starting with "FAIL:"
 says why), 2 when the file cannot be read at all.
@@ -148,17 +152,79 @@ def check_machine(text):
         raise CheckFailed("machine: the file is not marked as a DLL")
 
 
-CHECKS = {"exports": check_exports, "imports": check_imports, "machine": check_machine}
+RT_BITMAP = "2"
+
+
+def resource_sizes(text):
+    """Returns {(type, id): size} from the resource directory that objdump -p prints: types
+    and ids as text ("PNG", "2"; "1", "128"), sizes of the first language's data."""
+    sizes = {}
+    depth_kind = {}
+    current_type = current_id = None
+    in_section = False
+    for line in text.splitlines():
+        if line.startswith("The .rsrc Resource Directory section"):
+            in_section = True
+            continue
+        if not in_section:
+            continue
+        m = re.match(r"^[0-9a-fA-F]+(\s+)(Entry|Leaf): (.*)$", line)
+        if not m:
+            if not line.strip():
+                break
+            continue
+        depth = len(m.group(1))
+        if m.group(2) == "Entry":
+            # The shallowest entries name types, the next ids, the next languages.
+            depth_kind.setdefault(depth, len(depth_kind))
+            level = depth_kind[depth]
+            named = re.match(r"name: \[[^]]*\]: (\S+),", m.group(3))
+            numbered = re.match(r"ID: 0x([0-9a-fA-F]+),", m.group(3))
+            key = named.group(1) if named else str(int(numbered.group(1), 16)) if numbered else None
+            if level == 0:
+                current_type, current_id = key, None
+            elif level == 1:
+                current_id = key
+        else:
+            size = re.search(r"Size: 0x([0-9a-fA-F]+)", m.group(3))
+            if size and current_type is not None and current_id is not None:
+                sizes.setdefault((current_type, current_id), int(size.group(1), 16))
+    return sizes
+
+
+def check_resources(text, pictures):
+    sizes = resource_sizes(text)
+    print("resources: " + ", ".join(f"{t}/{i}:{n}" for (t, i), n in sorted(sizes.items())))
+    expected = {("PNG", str(i)): os.path.join("png", f"{i:02d}.png") for i in range(1, 24)}
+    expected[(RT_BITMAP, "128")] = "background.bmp"
+    for (kind, ident), name in expected.items():
+        label = f"{'BITMAP' if kind == RT_BITMAP else kind} {ident}"
+        if (kind, ident) not in sizes:
+            raise CheckFailed(f"resources: {label} is missing")
+        if pictures:
+            want = os.path.getsize(os.path.join(pictures, name)) - (14 if kind == RT_BITMAP else 0)
+            if sizes[(kind, ident)] != want:
+                raise CheckFailed(f"resources: {label} holds {sizes[(kind, ident)]} bytes, {name} "
+                                  f"gives {want}")
+
+
+CHECKS = {"exports": check_exports, "imports": check_imports, "machine": check_machine,
+          "resources": check_resources}
 
 
 def main():
     parser = argparse.ArgumentParser(description="Static checks of the 32-bit plug-in DLL")
     parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
+    parser.add_argument("--pictures", help="folder of the committed pictures (resources check)")
     parser.add_argument("check", choices=sorted(CHECKS))
     parser.add_argument("dll")
     args = parser.parse_args()
     try:
-        CHECKS[args.check](objdump_headers(args.objdump, args.dll, args.check))
+        headers = objdump_headers(args.objdump, args.dll, args.check)
+        if args.check == "resources":
+            check_resources(headers, args.pictures)
+        else:
+            CHECKS[args.check](headers)
     except CheckFailed as failure:
         print(f"FAIL: {failure}")
         return 1

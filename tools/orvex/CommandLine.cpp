@@ -34,7 +34,9 @@ const char* CommandLine::usage()
 {
     return "usage:\n"
            "  orvex info PLUGIN [state options]\n"
-           "  orvex render PLUGIN --in IN.wav --out OUT.wav [state options] [--save-chunk FILE]\n"
+           "  orvex render PLUGIN --in IN.wav --out OUT.wav [state options] [--save-chunk FILE] [--stats]\n"
+           "  orvex edit PLUGIN [state options] [edit options]\n"
+           "  orvex snapshot PLUGIN --out EDITOR.png [state options]\n"
            "  orvex help\n"
            "\n"
            "PLUGIN is a VST 2 plug-in module (.so on Linux, .dll on Windows).\n"
@@ -43,6 +45,8 @@ const char* CommandLine::usage()
            "and programs. render processes IN.wav through the plug-in and writes OUT.wav as\n"
            "32-bit float with one channel per plug-in output and exactly the input's length;\n"
            "a mono input feeds every plug-in input. It prints peak and RMS per output channel.\n"
+           "snapshot (Orvex only) opens the plug-in's editor without a window system and writes\n"
+           "its pixels to EDITOR.png.\n"
            "\n"
            "state options (applied in this order: chunks, program, settings):\n"
            "  --chunk FILE          restore a bank chunk (all programs)\n"
@@ -58,8 +62,22 @@ const char* CommandLine::usage()
            "  --block N             largest block per process call, 1 to 65536 (default 512)\n"
            "render only:\n"
            "  --in FILE             input WAV: 8/16/24/32-bit PCM or 32/64-bit float\n"
-           "  --out FILE            output WAV\n"
+           "  --out FILE            output WAV (snapshot: the PNG file to write)\n"
            "  --save-chunk FILE     after rendering, save the plug-in's bank chunk\n"
+           "  --stats               print the time spent inside the plug-in's audio callback per\n"
+           "                        second of audio (% of one core) and the longest block\n"
+           "\n"
+           "edit opens the plug-in's editor in a window of its own, idles it 30 times a second\n"
+           "and prints what the editor tells the host, one line each: \"automate INDEX VALUE\",\n"
+           "\"begin INDEX\", \"end INDEX\", \"size WIDTH HEIGHT\". It ends when the window is\n"
+           "closed, after --seconds, or (with --screenshot and no --seconds) after the picture.\n"
+           "edit only:\n"
+           "  --seconds S           close the editor after S seconds\n"
+           "  --screenshot FILE     save the window's client area as a PNG file\n"
+           "  --after MS            take the screenshot MS milliseconds after opening (500)\n"
+           "  --destroy-window-first  destroy the host window before closing the editor, as\n"
+           "                        some hosts do, then idle and close the editor\n"
+           "  --save-chunk FILE     after closing the editor, save the plug-in's bank chunk\n"
            "\n"
            "exit status: 0 success, 1 usage error, 2 plug-in or file failure\n";
 }
@@ -80,11 +98,17 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         options.command = Options::Command::info;
     } else if (command == "render") {
         options.command = Options::Command::render;
+    } else if (command == "edit") {
+        options.command = Options::Command::edit;
+    } else if (command == "snapshot") {
+        options.command = Options::Command::snapshot;
     } else {
         error = "unknown command '" + command + "'";
         return false;
     }
     const bool render = options.command == Options::Command::render;
+    const bool edit = options.command == Options::Command::edit;
+    const bool snapshot = options.command == Options::Command::snapshot;
 
     bool seenRate = false;
     bool seenBlock = false;
@@ -98,7 +122,23 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             options.plugin = arg;
             continue;
         }
-        if (arg == "--strict") { // the one option without a value
+        if (arg == "--stats") {
+            if (!render) {
+                error = arg + " belongs to the render command";
+                return false;
+            }
+            options.stats = true;
+            continue;
+        }
+        if (arg == "--destroy-window-first") {
+            if (!edit) {
+                error = arg + " belongs to the edit command";
+                return false;
+            }
+            options.destroyWindowFirst = true;
+            continue;
+        }
+        if (arg == "--strict") { // like --destroy-window-first, an option without a value
             options.strict = true;
             continue;
         }
@@ -112,7 +152,8 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             haveValue = true;
         }
         static const char* const known[] = {"--in", "--out", "--set", "--block", "--rate", "--chunk",
-                                            "--preset-chunk", "--save-chunk", "--program", "--ir"};
+                                            "--preset-chunk", "--save-chunk", "--program", "--ir",
+                                            "--seconds", "--screenshot", "--after"};
         bool isKnown = false;
         for (const char* name : known)
             isKnown = isKnown || arg == name;
@@ -127,8 +168,20 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             }
             value = args[++i];
         }
-        if (!render && (arg == "--in" || arg == "--out" || arg == "--save-chunk")) {
+        if (!render && arg == "--in") {
             error = arg + " belongs to the render command";
+            return false;
+        }
+        if (!render && !edit && arg == "--save-chunk") {
+            error = arg + " belongs to the render command or the edit command";
+            return false;
+        }
+        if (!edit && (arg == "--seconds" || arg == "--screenshot" || arg == "--after")) {
+            error = arg + " belongs to the edit command";
+            return false;
+        }
+        if (!render && !snapshot && arg == "--out") {
+            error = arg + " belongs to the render and snapshot commands";
             return false;
         }
         auto setOnce = [&](std::string& field) {
@@ -158,6 +211,23 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         } else if (arg == "--save-chunk") {
             if (!setOnce(options.saveChunk))
                 return false;
+        } else if (arg == "--screenshot") {
+            if (!setOnce(options.screenshot))
+                return false;
+        } else if (arg == "--seconds") {
+            double seconds = 0.0;
+            if (options.seconds >= 0.0 || !parseNumber(value, seconds) || seconds < 0.0 || seconds > 86400.0) {
+                error = options.seconds >= 0.0 ? "--seconds given twice" : "--seconds expects a time from 0 to 86400";
+                return false;
+            }
+            options.seconds = seconds;
+        } else if (arg == "--after") {
+            long long after = 0;
+            if (options.afterMs >= 0 || !parseInteger(value, 0, 3600000, after)) {
+                error = options.afterMs >= 0 ? "--after given twice" : "--after expects milliseconds from 0 to 3600000";
+                return false;
+            }
+            options.afterMs = static_cast<int>(after);
         } else if (arg == "--set") {
             // The value never holds '=', so the last one separates; a name may contain '='.
             const std::size_t split = value.rfind('=');
@@ -215,6 +285,14 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
     }
     if (render && options.output.empty()) {
         error = "render needs --out OUT.wav";
+        return false;
+    }
+    if (options.afterMs >= 0 && options.screenshot.empty()) {
+        error = "--after needs --screenshot FILE";
+        return false;
+    }
+    if (snapshot && options.output.empty()) {
+        error = "snapshot needs --out EDITOR.png";
         return false;
     }
     return true;

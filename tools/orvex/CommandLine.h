@@ -24,11 +24,11 @@ struct ParameterSetting {
 
 // Everything the command line asked for.
 struct Options {
-    enum class Command { help, info, render };
+    enum class Command { help, info, render, edit, snapshot };
     Command command = Command::help;          // what to do
     std::string plugin;                       // path of the plug-in module
     std::string input;                        // render: input WAV
-    std::string output;                       // render: output WAV
+    std::string output;                       // render: output WAV; snapshot: the PNG
     std::string bankChunk;                    // bank chunk file to restore, or empty
     std::string presetChunk;                  // preset chunk file to restore, or empty
     std::string saveChunk;                    // render: file to receive the bank chunk, or empty
@@ -38,6 +38,11 @@ struct Options {
     bool strict = false;                      // --strict: an --ir file that leaves its cab silent fails
     int blockSize = 512;                      // largest block handed to the plug-in
     double sampleRate = 0.0;                  // Hz; 0 means the input's rate (info: 44100)
+    double seconds = -1.0;                    // edit: close after this long; < 0 waits for the user
+    std::string screenshot;                   // edit: PNG of the host window's client area, or empty
+    int afterMs = -1;                         // edit: when to take the screenshot; < 0 for the default
+    bool destroyWindowFirst = false;          // edit: tear the host window down before effEditClose
+    bool stats = false;                       // render: report the time spent inside the plug-in
 };
 
 class CommandLine {

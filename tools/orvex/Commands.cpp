@@ -1,14 +1,18 @@
 #include "Commands.h"
 
 #include "PluginHost.h"
+#include "ProcessStats.h"
 #include "ProgressBar.h"
 #include "SignalMeter.h"
 #include "WavFile.h"
+
+#include "editor/SnapshotRequest.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +22,20 @@
 namespace cli {
 
 namespace {
+
+// Orvex's unique ID, "OVX2".
+constexpr vst::Int32 kOrvexUniqueId = 0x4f565832;
+
+// Whether editors can be asked about windows: always on Windows, with an X display elsewhere.
+bool displayAvailable()
+{
+#if defined(_WIN32)
+    return true;
+#else
+    const char* display = std::getenv("DISPLAY");
+    return display && *display;
+#endif
+}
 
 constexpr double kInfoSampleRate = 44100.0;
 
@@ -58,6 +76,10 @@ int Commands::run(const Options& options, std::ostream& out, std::ostream& err)
         return info(options, out, err);
     case Options::Command::render:
         return render(options, out, err);
+    case Options::Command::edit:
+        return edit(options, out, err);
+    case Options::Command::snapshot:
+        return snapshot(options, out, err);
     case Options::Command::help:
         break;
     }
@@ -265,6 +287,20 @@ int Commands::info(const Options& options, std::ostream& out, std::ostream& err)
         << "vendor version:  " << static_cast<long long>(host.vendorVersion()) << "\n"
         << "VST version:     " << static_cast<long long>(host.vstVersion()) << "\n"
         << "category:        " << category << " (" << categoryName(category) << ")\n";
+    // Some Linux plug-ins build their whole user interface when asked for its rectangle and
+    // abort without an X display (DPF's do), so without one we ask only our own plug-in,
+    // whose rectangle is known before any window exists.
+    int editorWidth = 0;
+    int editorHeight = 0;
+    const bool ownPlugin = effect.uniqueID == kOrvexUniqueId;
+    if (!(effect.flags & vst::effFlagsHasEditor))
+        out << "editor:          none\n";
+    else if (!ownPlugin && !displayAvailable())
+        out << "editor:          yes (no display: its size was not asked)\n";
+    else if (host.editorSize(editorWidth, editorHeight))
+        out << "editor:          " << editorWidth << " x " << editorHeight << "\n";
+    else
+        out << "editor:          yes (no usable size)\n";
 
     // Parameter table, columns as wide as their longest entry.
     struct Row {
@@ -362,6 +398,7 @@ int Commands::render(const Options& options, std::ostream& out, std::ostream& er
         return kExitFailure;
     }
     SignalMeter meter(pluginOutputs);
+    ProcessStats stats(rate);
     ProgressBar progress(input.frames(), ProgressBar::wanted(input.frames(), rate));
     std::int64_t done = 0;
     bool failed = false;
@@ -377,7 +414,9 @@ int Commands::render(const Options& options, std::ostream& out, std::ostream& er
         for (auto& buffer : fileBuffers)
             std::fill(buffer.begin() + got, buffer.end(), 0.0f);
         std::fill(silence.begin(), silence.end(), 0.0f);
+        stats.begin();
         host.process(inPointers.data(), outPointers.data(), options.blockSize);
+        stats.end(options.blockSize);
         meter.add(outPointers.data(), got);
         if (!output.write(outPointers.data(), got, error)) {
             failed = true;
@@ -426,6 +465,30 @@ int Commands::render(const Options& options, std::ostream& out, std::ostream& er
             err << "orvex: warning: output " << (c + 1) << " held " << meter.nonFinite(c)
                 << " NaN or infinite samples (left out of peak and RMS)\n";
     }
+    if (options.stats)
+        stats.print(out);
+    return kExitOk;
+}
+
+int Commands::snapshot(const Options& options, std::ostream& out, std::ostream& err)
+{
+    PluginHost host;
+    const int prepared = prepare(host, options, kInfoSampleRate, out, err);
+    if (prepared != kExitOk)
+        return prepared;
+    // The plug-in draws and writes the picture itself: its editor needs its own toolkit
+    // and resources, which this host does not link (see SnapshotRequest.h).
+    const std::string path = options.output;
+    const vst::IntPtr written =
+        host.vendorSpecific(editor::kSnapshotIndex, editor::kSnapshotValue, const_cast<char*>(path.c_str()));
+    warnAboutTexts(host, err);
+    host.close();
+    if (written != 1) {
+        err << "orvex: the plug-in wrote no picture of its editor to " << path
+            << " (only Orvex answers this request, and only with its editor closed and the file writable)\n";
+        return kExitFailure;
+    }
+    out << "wrote the editor's picture to " << path << "\n";
     return kExitOk;
 }
 

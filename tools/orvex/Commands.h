@@ -1,6 +1,7 @@
-// The two commands of `orvex`, on top of PluginHost and WavFile: `info` lists what a
-// plug-in reports about itself, `render` runs a WAV file through it. Both first bring the
-// effect to the requested state: chunks, then program, then parameter settings.
+// The commands of `orvex`, on top of PluginHost and WavFile: `info` lists what a plug-in
+// reports about itself, `render` runs a WAV file through it, `edit` opens its editor,
+// `snapshot` pictures Orvex's editor. All first bring the effect to the requested state:
+// chunks, then program, then parameter settings.
 #pragma once
 
 #include "CommandLine.h"
@@ -20,6 +21,10 @@ public:
 
     static int info(const Options& options, std::ostream& out, std::ostream& err);
     static int render(const Options& options, std::ostream& out, std::ostream& err);
+    // Opens the plug-in's editor in a host window of ours (EditCommand.cpp).
+    static int edit(const Options& options, std::ostream& out, std::ostream& err);
+    // Asks the loaded plug-in for a picture of its editor (Orvex's vendor-specific request).
+    static int snapshot(const Options& options, std::ostream& out, std::ostream& err);
 
     // Whole-file helpers for chunks. writeFile writes beside `path` and moves the result into
     // place, so a failed write leaves an earlier file of that name as it was.

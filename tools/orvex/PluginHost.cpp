@@ -99,6 +99,7 @@ bool PluginHost::load(const std::string& path, double sampleRate, int blockSize,
 
 void PluginHost::close()
 {
+    closeEditor();
     if (m_effect) {
         if (m_running)
             stop();
@@ -109,6 +110,11 @@ void PluginHost::close()
     m_inputs.clear();
     m_outputs.clear();
     m_chunk.clear();
+}
+
+vst::IntPtr PluginHost::vendorSpecific(vst::Int32 index, vst::IntPtr value, void* ptr)
+{
+    return dispatch(vst::effVendorSpecific, index, value, ptr);
 }
 
 vst::IntPtr PluginHost::dispatch(vst::Int32 opcode, vst::Int32 index, vst::IntPtr value, void* ptr, float opt)
@@ -350,8 +356,45 @@ void PluginHost::stop()
     m_running = false;
 }
 
-vst::IntPtr VSTCALLBACK PluginHost::hostCallback(vst::AEffect* effect, vst::Int32 opcode, vst::Int32,
-                                                 vst::IntPtr, void* ptr, float)
+bool PluginHost::editorSize(int& width, int& height)
+{
+    width = height = 0;
+    if (!hasEditor())
+        return false;
+    vst::ERect* rect = nullptr;
+    dispatch(vst::effEditGetRect, 0, 0, &rect);
+    if (!rect)
+        return false;
+    width = rect->right - rect->left;
+    height = rect->bottom - rect->top;
+    // A window of a few thousand pixels is the most any editor asks for; more is damage.
+    return width > 0 && height > 0 && width <= 16384 && height <= 16384;
+}
+
+bool PluginHost::openEditor(void* parent)
+{
+    if (!hasEditor() || m_editorOpen)
+        return false;
+    m_editorOpen = dispatch(vst::effEditOpen, 0, 0, parent) != 0;
+    return m_editorOpen;
+}
+
+void PluginHost::idleEditor()
+{
+    if (m_editorOpen)
+        dispatch(vst::effEditIdle);
+}
+
+void PluginHost::closeEditor()
+{
+    if (!m_editorOpen)
+        return;
+    m_editorOpen = false;
+    dispatch(vst::effEditClose);
+}
+
+vst::IntPtr VSTCALLBACK PluginHost::hostCallback(vst::AEffect* effect, vst::Int32 opcode, vst::Int32 index,
+                                                 vst::IntPtr value, void* ptr, float opt)
 {
     // While the entry point runs, the record's user field is not ours yet.
     PluginHost* host = t_loading;
@@ -361,11 +404,30 @@ vst::IntPtr VSTCALLBACK PluginHost::hostCallback(vst::AEffect* effect, vst::Int3
         return kHostVstVersion;
     if (!host)
         return 0;
-    return host->answer(opcode, ptr);
+    return host->answer(opcode, index, value, ptr, opt);
 }
 
-vst::IntPtr PluginHost::answer(vst::Int32 opcode, void* ptr)
+vst::IntPtr PluginHost::answer(vst::Int32 opcode, vst::Int32 index, vst::IntPtr value, void* ptr, float opt)
 {
+    if (m_editorEvents) {
+        switch (opcode) {
+        case vst::audioMasterAutomate:
+            m_editorEvents->automate(index, opt);
+            return 1;
+        case vst::audioMasterBeginEdit:
+            m_editorEvents->beginEdit(index);
+            return 1;
+        case vst::audioMasterEndEdit:
+            m_editorEvents->endEdit(index);
+            return 1;
+        case vst::audioMasterSizeWindow:
+            return m_editorEvents->sizeWindow(index, static_cast<int>(value)) ? 1 : 0;
+        case vst::audioMasterCanDo:
+            return ptr && std::strcmp(static_cast<const char*>(ptr), "sizeWindow") == 0 ? 1 : 0;
+        default:
+            break;
+        }
+    }
     switch (opcode) {
     // Accepted and otherwise ignored: an offline host has no automation lanes, no editor
     // gestures to follow and nothing to do on idle.

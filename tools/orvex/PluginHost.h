@@ -19,6 +19,18 @@
 
 namespace cli {
 
+// What an open editor tells its host, for `orvex edit`. Called on the thread that drives the
+// editor (the plug-in calls back from inside our dispatcher calls and its own idle).
+class EditorEvents {
+public:
+    virtual ~EditorEvents() = default;
+    virtual void automate(int index, float value) = 0; // audioMasterAutomate
+    virtual void beginEdit(int index) = 0;             // audioMasterBeginEdit
+    virtual void endEdit(int index) = 0;               // audioMasterEndEdit
+    // audioMasterSizeWindow: true when the host window took the new size.
+    virtual bool sizeWindow(int width, int height) = 0;
+};
+
 class PluginHost {
 public:
     // Size of every text buffer handed to the plug-in. The interface's own limits are far
@@ -80,6 +92,9 @@ public:
     // literally named "3" stays reachable.
     int findParameter(const std::string& nameOrIndex);
 
+    // effVendorSpecific with the given arguments; the plug-in's answer.
+    vst::IntPtr vendorSpecific(vst::Int32 index, vst::IntPtr value, void* ptr);
+
     // Programs: names by index, the current one, and switching.
     std::string programName(int index);
     int currentProgram();
@@ -100,13 +115,24 @@ public:
     // Suspends the effect (effMainsChanged 0).
     void stop();
 
+    // The editor. While `events` is set (may be null) the callback reports gestures,
+    // automation and size requests to it and claims "sizeWindow" in its capability answers.
+    void setEditorEvents(EditorEvents* events) { m_editorEvents = events; }
+    bool hasEditor() const { return m_effect && (m_effect->flags & vst::effFlagsHasEditor); }
+    // effEditGetRect: the editor's size; false when the plug-in gives no usable rectangle.
+    bool editorSize(int& width, int& height);
+    // effEditOpen with a native parent window; true when the plug-in answered non-zero.
+    bool openEditor(void* parent);
+    void idleEditor();  // effEditIdle
+    void closeEditor(); // effEditClose (only after a successful openEditor)
+
     // True once the plug-in has written past kTextSize into one of our text buffers.
     bool textOverrun() const { return m_textOverrun; }
 
 private:
     static vst::IntPtr VSTCALLBACK hostCallback(vst::AEffect* effect, vst::Int32 opcode, vst::Int32 index,
                                                 vst::IntPtr value, void* ptr, float opt);
-    vst::IntPtr answer(vst::Int32 opcode, void* ptr);
+    vst::IntPtr answer(vst::Int32 opcode, vst::Int32 index, vst::IntPtr value, void* ptr, float opt);
     vst::IntPtr dispatch(vst::Int32 opcode, vst::Int32 index = 0, vst::IntPtr value = 0, void* ptr = nullptr,
                          float opt = 0.0f);
     std::string queryText(vst::Int32 opcode, vst::Int32 index = 0, vst::IntPtr value = 0, vst::IntPtr* result = nullptr);
@@ -123,6 +149,8 @@ private:
     std::vector<float*> m_inputs;        // input table handed to the effect, numInputs entries
     std::vector<float*> m_outputs;       // output table handed to the effect, numOutputs entries
     std::vector<unsigned char> m_chunk;  // the last chunk given to setChunk, kept alive while open
+    EditorEvents* m_editorEvents = nullptr; // receiver of editor notices, or null
+    bool m_editorOpen = false;           // effEditOpen succeeded and effEditClose is due
 };
 
 } // namespace cli

@@ -39,6 +39,7 @@ void HeadlessLayer::reset()
     mouse = headless::MouseState{};
     now = 0;
     tickStep = 0;
+    paintDispatches = 0;
     cursor = getSystemCursor(CursorShape::arrow);
     popupAnswers.clear();
     lastPopup.clear();
@@ -323,6 +324,7 @@ bool HeadlessLayer::showOpenFileDialog(OpenFileRequest& request)
         return false;
     DialogAnswer answer = dialogAnswers.front();
     dialogAnswers.pop_front();
+    request.unavailable = answer.unavailable;
     // A path that does not fit fails as the system dialog does (buffer too small), leaving
     // the caller's buffers alone.
     if (!answer.choose || answer.path.empty() || answer.path.size() + 1 > request.fileBufferSize)
@@ -382,6 +384,7 @@ std::size_t pendingMouseStates() { return state().mouseScript.size(); }
 void setTicks(std::uint32_t now) { state().now = now; }
 void setTickStep(std::uint32_t step) { state().tickStep = step; }
 std::uint32_t peekTicks() { return state().now; }
+std::size_t paintDispatchCount() { return state().paintDispatches; }
 
 CursorShape currentCursorShape()
 {
@@ -398,6 +401,7 @@ std::size_t popupCount() { return state().popups; }
 
 void queueDialogChoose(const std::string& path) { state().dialogAnswers.push_back({true, path}); }
 void queueDialogCancel() { state().dialogAnswers.push_back({false, std::string()}); }
+void queueDialogUnavailable(const char* text) { state().dialogAnswers.push_back({false, std::string(), text}); }
 const std::vector<DialogRecord>& dialogRecords() { return state().dialogs; }
 
 NativeHandle createHostWindow(std::int32_t width, std::int32_t height, NativeHandle parent, const char* className,

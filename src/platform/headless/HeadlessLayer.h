@@ -72,6 +72,7 @@ public:
 
     std::uint32_t getTicks() override;
     void sleepMs(std::uint32_t ms) override;
+    void dispatchPendingPaint() override { ++paintDispatches; }
 
     std::int32_t showPopupMenu(Window* owner, const Point& screenPos, const std::vector<MenuItem>& items,
                                bool trackRight) override;
@@ -93,6 +94,7 @@ public:
     headless::MouseState mouse;                        // current state
     std::uint32_t now = 0;                             // fake clock, ms
     std::uint32_t tickStep = 0;                        // advance per getTicks()
+    std::size_t paintDispatches = 0;                   // dispatchPendingPaint calls
     CursorId cursor = 1;                               // current cursor (shape + 1)
     std::deque<std::int32_t> popupAnswers;             // queued popup choices
     std::vector<MenuItem> lastPopup;                   // items of the last popup
@@ -101,6 +103,7 @@ public:
     struct DialogAnswer {
         bool choose = false; // false: cancel
         std::string path;    // the chosen path
+        const char* unavailable = nullptr; // not shown at all, for this reason
     };
     std::deque<DialogAnswer> dialogAnswers;            // queued dialog answers
     std::vector<headless::DialogRecord> dialogs;       // dialogs shown

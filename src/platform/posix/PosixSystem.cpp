@@ -1,17 +1,16 @@
-// The operating system's half of the platform layer on POSIX systems, apart from text:
-// the window layer (a stand-in without dialogs or records for now), resources (the
-// in-process table only), directory listing and thread identity.
+// The operating system's half of the platform layer on POSIX systems, apart from text and
+// the window layer (x11/): resources (the in-process table only), directory listing and
+// thread identity.
 #include "platform/Platform.h"
 #include "platform/WindowLayer.h"
-#include "platform/headless/StandInLayer.h"
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <ctime>
-#include <new>
-#include <cctype>
 #include <dirent.h>
 #include <fcntl.h>
+#include <new>
 #include <pthread.h>
 #include <semaphore.h>
 #include <string>
@@ -24,14 +23,6 @@
 extern "C" void orvex_register_resources() __attribute__((weak));
 
 namespace platform {
-
-// Not the headless layer itself: its recorders are for tests, and a shipped plug-in must
-// not keep a record of every load-button press.
-WindowLayer& nativeLayer()
-{
-    static StandInLayer layer;
-    return layer;
-}
 
 ResourceBytes findModuleResource(const char* type, std::int32_t id)
 {

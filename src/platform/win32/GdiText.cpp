@@ -20,12 +20,17 @@ struct Font {
 
 namespace {
 
-// A memory device context for measuring, kept for the process (text runs on the editor
-// thread only).
+// A memory device context for measuring, made with the first font and deleted with the last,
+// so that an editor closed (or a plug-in unloaded) leaves no device context behind. Text runs
+// on the editor thread only.
+HDC sharedDc = nullptr; // the measuring context while any font lives
+int liveFonts = 0;      // fonts made and not yet destroyed
+
 HDC measuringDc()
 {
-    static HDC dc = CreateCompatibleDC(nullptr);
-    return dc;
+    if (sharedDc == nullptr)
+        sharedDc = CreateCompatibleDC(nullptr);
+    return sharedDc;
 }
 
 } // namespace
@@ -46,6 +51,7 @@ Font* createFont(const FontRequest& request)
     TEXTMETRICA tm{};
     GetTextMetricsA(dc, &tm);
     SelectObject(dc, old);
+    ++liveFonts;
     auto* font = new Font;
     font->handle = handle;
     font->height = tm.tmHeight;
@@ -60,6 +66,10 @@ void destroyFont(Font* font)
         return;
     DeleteObject(font->handle);
     delete font;
+    if (--liveFonts == 0 && sharedDc != nullptr) {
+        DeleteDC(sharedDc);
+        sharedDc = nullptr;
+    }
 }
 
 TextExtent measureText(const Font* font, const char* text)

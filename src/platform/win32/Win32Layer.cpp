@@ -45,9 +45,13 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
+        auto* layer = static_cast<Win32Layer*>(w->layer);
+        layer->notePress(static_cast<std::uint32_t>(wParam));
         w->listener->onButtonDown(Point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        layer->notePress(0);
         return 0;
+    }
     case WM_MOUSEWHEEL: {
         POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
         ScreenToClient(hwnd, &p);
@@ -55,7 +59,25 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         w->listener->onWheel(Point{p.x, p.y}, distance);
         break; // then default processing
     }
+    case WM_ERASEBKGND:
+        return 1; // the paint that follows covers every pixel: erasing first would flicker
+    case WM_SETCURSOR:
+        // Over our client area the shape the frame chose stays (the class cursor otherwise).
+        if (LOWORD(lParam) == HTCLIENT && w->layer != nullptr) {
+            if (auto shown = static_cast<HCURSOR>(static_cast<Win32Layer*>(w->layer)->shownCursor())) {
+                SetCursor(shown);
+                return TRUE;
+            }
+        }
+        break;
     case WM_DESTROY: {
+        // Usually the host destroying its own window (ours goes with it) before the editor is
+        // closed. The drop target is revoked while the handle is still valid: afterwards OLE
+        // would keep it, with its reference to a frame that is about to go.
+        if (w->dropRegistered) {
+            RevokeDragDrop(hwnd);
+            w->dropRegistered = false;
+        }
         WindowListener* listener = w->listener;
         w->listener = nullptr;
         w->hwnd = nullptr;
@@ -281,6 +303,17 @@ bool Win32Layer::handleHasCaption(NativeHandle handle)
 
 std::int32_t Win32Layer::getDialogFrameHeight() { return GetSystemMetrics(SM_CYDLGFRAME); }
 
+void Win32Layer::notePress(std::uint32_t keys)
+{
+    pressBits_ = 0;
+    if (keys & MK_LBUTTON)
+        pressBits_ |= kLeftButton;
+    if (keys & MK_RBUTTON)
+        pressBits_ |= kRightButton;
+    if (keys & MK_MBUTTON)
+        pressBits_ |= kMiddleButton;
+}
+
 std::int32_t Win32Layer::getMouseButtons()
 {
     auto down = [](int key) { return (GetAsyncKeyState(key) & 0x8000) != 0; };
@@ -300,6 +333,10 @@ std::int32_t Win32Layer::getMouseButtons()
         bits |= kControl;
     if (down(VK_MENU))
         bits |= kAlt;
+    // A short click is often over before its button-down message is handled, and the live
+    // state then says "up": the press that is being handled counts for the first read.
+    bits |= pressBits_;
+    pressBits_ = 0;
     return bits;
 }
 
@@ -330,10 +367,24 @@ CursorId Win32Layer::getSystemCursor(CursorShape shape)
 }
 
 CursorId Win32Layer::getCurrentCursor() { return reinterpret_cast<CursorId>(GetCursor()); }
-void Win32Layer::setCurrentCursor(CursorId cursor) { SetCursor(reinterpret_cast<HCURSOR>(cursor)); }
+
+void Win32Layer::setCurrentCursor(CursorId cursor)
+{
+    // Remembered as well, because the next mouse move over the window asks for the cursor
+    // again (WM_SETCURSOR) and would otherwise bring back the class's arrow.
+    shownCursor_ = reinterpret_cast<void*>(cursor);
+    SetCursor(reinterpret_cast<HCURSOR>(cursor));
+}
 
 std::uint32_t Win32Layer::getTicks() { return GetTickCount(); }
 void Win32Layer::sleepMs(std::uint32_t ms) { Sleep(ms); }
+
+void Win32Layer::dispatchPendingPaint()
+{
+    MSG message;
+    if (PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+        DispatchMessageA(&message);
+}
 
 std::int32_t Win32Layer::showPopupMenu(Window* owner, const Point& screenPos, const std::vector<MenuItem>& items,
                                        bool trackRight)

@@ -42,6 +42,7 @@ public:
 
     std::uint32_t getTicks() override;
     void sleepMs(std::uint32_t ms) override;
+    void dispatchPendingPaint() override;
 
     std::int32_t showPopupMenu(Window* owner, const Point& screenPos, const std::vector<MenuItem>& items,
                                bool trackRight) override;
@@ -51,6 +52,11 @@ public:
     bool initializeOle() override;
     void uninitializeOle() override;
 
+    // A button-down message is being handled with these MK_* key flags (0: none is).
+    void notePress(std::uint32_t keys);
+    // The cursor last shown through setCurrentCursor (null: the class cursor).
+    void* shownCursor() const { return shownCursor_; }
+
 private:
     bool registerClass(); // first window: registers the class (counted per window)
     void releaseClass();  // last window gone: unregisters it
@@ -58,6 +64,8 @@ private:
     int classUsers_ = 0;       // windows of ours alive that use the class
     char className_[64] = {};  // "OrvexPlugin%p" with the module handle
     bool swapButtons_ = false; // the system's swapped-buttons setting, read at registration
+    std::int32_t pressBits_ = 0; // buttons of the press being handled, until the first read
+    void* shownCursor_ = nullptr; // HCURSOR kept over our windows; null: the class cursor
 };
 
 } // namespace platform

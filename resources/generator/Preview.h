@@ -1,0 +1,13 @@
+// A look at the whole editor without the editor: the background with every control's
+// picture laid at its rectangle, and sample texts in the plates.
+#pragma once
+
+#include "Canvas.h"
+
+namespace skin {
+
+// `lit` false: every button in frame 0 and the knobs at assorted values; true: frame 1 and
+// other values.
+Image preview(bool lit);
+
+} // namespace skin

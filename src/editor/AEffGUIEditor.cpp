@@ -1,0 +1,128 @@
+#include "editor/AEffGUIEditor.h"
+
+#include "gui/CDrawContext.h"
+#include "gui/CFrame.h"
+#include "host/AudioEffectX.h"
+#include "platform/Platform.h"
+
+#include <cstring>
+
+AEffGUIEditor::AEffGUIEditor(AudioEffectX* effect) : AEffEditor(effect), effectX(effect)
+{
+    lastTicks = platform::getTicks();
+}
+
+AEffGUIEditor::~AEffGUIEditor()
+{
+    AEffGUIEditor::close();
+}
+
+bool AEffGUIEditor::getRect(vst::ERect** r)
+{
+    if (!r)
+        return false;
+    *r = &rect;
+    return true;
+}
+
+bool AEffGUIEditor::open(void* parentWindow)
+{
+    systemWindow = parentWindow;
+    return true;
+}
+
+void AEffGUIEditor::close()
+{
+    if (frame) {
+        gui::CFrame* old = frame;
+        frame = nullptr;
+        old->forget();
+    }
+}
+
+void AEffGUIEditor::idle()
+{
+    if (inIdleStuff)
+        return;
+    if (frame)
+        frame->idle();
+}
+
+bool AEffGUIEditor::onKeyDown(vst::VstKeyCode& key)
+{
+    return frame ? frame->onKeyDown(key) == 1 : false;
+}
+
+bool AEffGUIEditor::onKeyUp(vst::VstKeyCode& key)
+{
+    return frame ? frame->onKeyUp(key) == 1 : false;
+}
+
+bool AEffGUIEditor::onWheel(float distance)
+{
+    if (!frame)
+        return false;
+    gui::CDrawContext* context = new gui::CDrawContext(frame, nullptr, frame->getWindow());
+    // The host reports no position: the wheel acts where the cursor is over our window.
+    const platform::Point cursor = platform::getCursorPosition();
+    const platform::Point origin = platform::getWindowScreenOrigin(frame->getWindow());
+    const bool handled = frame->onWheel(context, gui::CPoint(cursor.x - origin.x, cursor.y - origin.y), distance);
+    context->forget();
+    return handled;
+}
+
+bool AEffGUIEditor::setKnobMode(vst::Int32 mode)
+{
+    gui::CFrame::setGlobalKnobMode(mode);
+    return true;
+}
+
+void AEffGUIEditor::setParameter(vst::Int32, float) {}
+
+void AEffGUIEditor::beginEdit(std::int32_t index)
+{
+    if (effectX)
+        effectX->beginEdit(index);
+}
+
+void AEffGUIEditor::endEdit(std::int32_t index)
+{
+    if (effectX)
+        effectX->endEdit(index);
+}
+
+void AEffGUIEditor::doIdleStuff()
+{
+    // Tick arithmetic is done on signed differences, so the counter's wrap after 49 days
+    // (and a lastTicks below 50) cannot turn "a little early" into "ages late".
+    std::uint32_t now = platform::getTicks();
+    if (static_cast<std::int32_t>(now - lastTicks) < 0) {
+        platform::sleepMs(4);
+        now += 4;
+        if (static_cast<std::int32_t>(now - (lastTicks - 50)) < 0)
+            return;
+    }
+    idle();
+    platform::dispatchPendingPaint();
+    lastTicks = now + 100;
+    if (effectX) {
+        inIdleStuff = true;
+        effectX->masterIdle();
+        inIdleStuff = false;
+    }
+}
+
+bool AEffGUIEditor::canHostDo(const char* text)
+{
+    if (!effectX || !text)
+        return false;
+    char copy[64];
+    std::strncpy(copy, text, sizeof copy - 1);
+    copy[sizeof copy - 1] = 0;
+    return effectX->canHostDo(copy) != 0;
+}
+
+bool AEffGUIEditor::sizeWindow(std::int32_t width, std::int32_t height)
+{
+    return effectX ? effectX->sizeWindow(width, height) : false;
+}

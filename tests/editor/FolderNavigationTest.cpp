@@ -1,0 +1,237 @@
+// A cab's folder in the editor: the shortened folder text, the latency entries, the file
+// menu filled from real folders written here, and stepping through it from the effect.
+#include "EditorTestSupport.h"
+
+#include "TempFolder.h"
+#include "TestWav.h"
+
+#include "editor/FolderListing.h"
+#include "effect/ParameterTable.h"
+#include "gui/COptionMenu.h"
+#include "gui/CTextLabel.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+using namespace editortest;
+using namespace orvex;
+
+namespace {
+
+void touch(const std::string& path)
+{
+    std::ofstream(path, std::ios::binary) << "x";
+}
+
+std::vector<std::string> menuEntries(gui::COptionMenu* menu)
+{
+    std::vector<std::string> out;
+    char text[256];
+    for (int i = 0; i < menu->getEntryCount(); ++i) {
+        menu->getEntryText(i, text);
+        out.push_back(text);
+    }
+    return out;
+}
+
+class FolderNavigationTest : public EditorTest {};
+
+} // namespace
+
+TEST(FolderText, ShortenedToTheFirstTailOfAtMost47Characters)
+{
+    const std::string b40(40, 'b');
+    const std::string c20(20, 'c');
+    const std::string t46(46, 't');
+    const std::string t47(47, 't');
+    const struct {
+        std::string folder;
+        std::string shown;
+    } cases[] = {
+        {"C:\\IR\\", "...\\IR\\"},
+        {"C:\\IR\\Cabs\\", "...\\IR\\Cabs\\"},
+        // 62 characters after the first backslash: cut at the next one.
+        {"C:\\" + b40 + "\\" + c20 + "\\", "...\\" + c20 + "\\"},
+        // exactly 47 after the first backslash is kept; 48 is not.
+        {"C:\\" + t46 + "\\", "...\\" + t46 + "\\"},
+        {"C:\\" + t47 + "\\", "...\\"},
+        // '/' separates too (the Linux build's folders).
+        {"/home/ir/", ".../home/ir/"},
+        // no separator at all, or none followed by a short tail: shown whole.
+        {"abc", "abc"},
+        {"C:\\" + std::string(60, 'x'), "C:\\" + std::string(60, 'x')},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(editor::shortenFolderPath(c.folder.c_str()), c.shown) << c.folder;
+}
+
+TEST(FolderText, SearchPatternIsTheFolderAndStarDotWavOrNothingWhenItDoesNotFit)
+{
+    char pattern[editor::kPathBufferSize];
+    ASSERT_TRUE(editor::buildSearchPattern("C:\\IR\\", pattern));
+    EXPECT_STREQ(pattern, "C:\\IR\\*.wav");
+    const std::string longest(editor::kPathBufferSize - 6, 'a'); // + "*.wav" + terminator fills it
+    EXPECT_TRUE(editor::buildSearchPattern(longest.c_str(), pattern));
+    const std::string tooLong(editor::kPathBufferSize - 5, 'a');
+    EXPECT_FALSE(editor::buildSearchPattern(tooLong.c_str(), pattern));
+    EXPECT_STREQ(pattern, "");
+}
+
+TEST(LatencyEntries, BandsOfTheLatencyValue)
+{
+    const struct {
+        float value;
+        int entry;
+    } cases[] = {{0.0f, 0}, {0.2f, 0}, {0.2499f, 0}, {0.25f, 1}, {0.3f, 1}, {0.4999f, 1},
+                 {0.5f, 2}, {0.6f, 2}, {0.7499f, 2}, {0.75f, 3}, {0.9f, 3}, {1.0f, 3}};
+    for (const auto& c : cases)
+        EXPECT_EQ(editor::latencyBand(c.value), c.entry) << c.value;
+}
+
+TEST_F(FolderNavigationTest, TheLatencyMenuKeepsItsEntryAgainstHostWritesWhileShown)
+{
+    // Closed: the band of the value decides (0.9 -> 512 samples, stored as 1.0).
+    setParameter(kLatency, 0.9f);
+    EXPECT_FLOAT_EQ(getParameter(kLatency), 1.0f);
+    EXPECT_EQ(editor->updateLatencyMenu(0.2f), 0);
+    openEditor();
+    EXPECT_EQ(editor->latencyMenu()->getCurrentIndex(), 3);
+    // Shown: the menu's entry decides; a host write only refreshes the label.
+    setParameter(kLatency, 0.3f);
+    EXPECT_FLOAT_EQ(getParameter(kLatency), 1.0f);
+    EXPECT_EQ(editor->latencyMenu()->getCurrentIndex(), 3);
+    EXPECT_STREQ(editor->valueLabel(kLatency)->getText(), display(kLatency).c_str());
+    // The user's choice reaches the effect as the menu's entry.
+    platform::headless::queuePopupAnswer(1);
+    platform::headless::queueMouse({{660, 40}, 1});
+    platform::headless::sendButtonDown(window(), platform::Point{650, 40});
+    EXPECT_EQ(editor->latencyMenu()->getCurrentIndex(), 1);
+    EXPECT_FLOAT_EQ(getParameter(kLatency), 0.3f);
+    EXPECT_FLOAT_EQ(orvex().latencyValue(), 128.0f);
+}
+
+TEST_F(FolderNavigationTest, TheMenuListsTheFolderWavFilesOnly)
+{
+    TempFolder dir;
+    const std::string name63 = std::string(59, 'z') + ".wav";
+    const std::string name64 = std::string(60, 'y') + ".wav";
+    for (const char* name : {"b.wav", "A.WAV", "c.Wav", "notes.txt", "d.wave", "e.wav.txt"})
+        touch(dir.file(name));
+    touch(dir.file(name63));
+    touch(dir.file(name64));
+    std::filesystem::create_directory(dir.file("x.wav"));
+    const std::string folder = folderOf(dir.path());
+
+    openEditor();
+    const std::int32_t indices[6] = {5, 0, 0, 0, 0, 0};
+    editor->setCabFileIndices(indices);
+    editor->listFolder(kFileMenu, folder.c_str());
+    gui::COptionMenu* menu = editor->fileMenu(0);
+    // Capitals count as .wav; a sub-folder named x.wav, other extensions and a name too long
+    // for a cab's record (64 characters) do not; the order is the names', case aside.
+    EXPECT_EQ(menuEntries(menu), (std::vector<std::string>{"A.WAV", "b.wav", "c.Wav", name63}));
+    // A stored index beyond the entries leaves the first one selected.
+    EXPECT_EQ(menu->getCurrentIndex(), 0);
+    EXPECT_TRUE(menu->getMouseEnabled());
+    EXPECT_TRUE(editor->control(kPrevious)->getMouseEnabled());
+    EXPECT_TRUE(editor->control(kNext)->getMouseEnabled());
+    EXPECT_EQ(std::string(editor->folderLabel(0)->getText()), editor::shortenFolderPath(folder.c_str()));
+    EXPECT_EQ(std::string(editor->folderLabel(0)->getText()).substr(0, 3), "...");
+
+    // A 63-character name steps into the cab's record whole.
+    std::int32_t index = -9;
+    char name[kFileNameSize] = "old";
+    editor->stepCabFilePrevious(0, index, name);
+    EXPECT_EQ(index, 3);
+    EXPECT_EQ(name, name63);
+}
+
+TEST_F(FolderNavigationTest, AMenuHoldsAtMost1024FilesAndEmptyOrMissingFoldersGiveNone)
+{
+    TempFolder dir;
+    for (int i = 0; i < 1030; ++i) {
+        char n[32];
+        std::snprintf(n, sizeof n, "f%04d.wav", i);
+        touch(dir.file(n));
+    }
+    TempFolder empty;
+    openEditor();
+    editor->listFolder(kFileMenu + 2, folderOf(dir.path()).c_str());
+    const std::vector<std::string> entries = menuEntries(editor->fileMenu(2));
+    ASSERT_EQ(entries.size(), 1024u);
+    EXPECT_EQ(entries.front(), "f0000.wav");
+    EXPECT_EQ(entries.back(), "f1023.wav");
+
+    for (const std::string& folder : {folderOf(empty.path()), folderOf(empty.file("missing"))}) {
+        editor->listFolder(kFileMenu + 3, folder.c_str());
+        EXPECT_EQ(editor->fileMenu(3)->getEntryCount(), 0) << folder;
+        std::int32_t index = 7;
+        char name[kFileNameSize] = "kept.wav";
+        editor->stepCabFilePrevious(3, index, name);
+        EXPECT_EQ(index, -1);
+        editor->stepCabFileNext(3, index, name);
+        EXPECT_EQ(index, 0);
+        EXPECT_STREQ(name, "kept.wav");
+    }
+}
+
+TEST_F(FolderNavigationTest, StepsWrapAroundAndTheEffectLoadsTheFileStepppedTo)
+{
+    TempFolder dir;
+    for (const char* name : {"A.wav", "B.wav", "C.wav"})
+        ASSERT_TRUE(testwav::write(dir.file(name), testwav::decayingIr(64, 1)));
+    const std::string folder = folderOf(dir.path());
+    restoreCab(0, folder, "B.wav");
+    openEditor();
+    // Opening fills the menu from the folder and selects the cab's file.
+    gui::COptionMenu* menu = editor->fileMenu(0);
+    ASSERT_EQ(menu->getEntryCount(), 3);
+    EXPECT_EQ(menu->getCurrentIndex(), 1);
+
+    const struct {
+        int parameter;
+        const char* file;
+        int index;
+    } steps[] = {{kNext, "C.wav", 2}, {kNext, "A.wav", 0}, {kPrevious, "C.wav", 2}, {kPrevious, "B.wav", 1}};
+    for (const auto& s : steps) {
+        const int loads = orvex().loadCount();
+        setParameter(s.parameter, 1.0f);
+        EXPECT_STREQ(orvex().currentProgram().fileName[0], s.file);
+        EXPECT_EQ(orvex().currentProgram().fileIndex[0], s.index);
+        EXPECT_EQ(menu->getCurrentIndex(), s.index); // shown at once on the editor's thread
+        EXPECT_EQ(orvex().loadCount(), loads + 1);
+    }
+
+    // A host choosing from the menu by its tag loads the menu's current entry.
+    menu->setCurrentIndex(2);
+    editor->valueChanged(nullptr, menu);
+    EXPECT_STREQ(orvex().currentProgram().fileName[0], "C.wav");
+
+    // Closed: no menu; stepping reloads the cab's file unchanged.
+    closeEditor();
+    const int loads = orvex().loadCount();
+    setParameter(kNext, 1.0f);
+    EXPECT_STREQ(orvex().currentProgram().fileName[0], "C.wav");
+    EXPECT_EQ(orvex().loadCount(), loads + 1);
+}
+
+TEST_F(FolderNavigationTest, ASingleEntryStaysAndAHostChoiceFromAnEmptyMenuKeepsTheFile)
+{
+    TempFolder dir;
+    ASSERT_TRUE(testwav::write(dir.file("only.wav"), testwav::decayingIr(64, 2)));
+    restoreCab(1, folderOf(dir.path()), "only.wav");
+    openEditor();
+    for (int parameter : {kNext + 1, kPrevious + 1}) {
+        setParameter(parameter, 1.0f);
+        EXPECT_STREQ(orvex().currentProgram().fileName[1], "only.wav");
+        EXPECT_EQ(orvex().currentProgram().fileIndex[1], 0);
+    }
+    // Cab 3 has no folder: its menu is empty. A host writing its menu's tag must not wipe
+    // the cab's file name.
+    restoreCab(2, "", "keep.wav");
+    openEditor();
+    setParameter(kFileMenu + 2, 0.0f);
+    EXPECT_STREQ(orvex().currentProgram().fileName[2], "keep.wav");
+}

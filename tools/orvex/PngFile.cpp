@@ -1,0 +1,35 @@
+#include "PngFile.h"
+
+#include <png.h>
+
+#include <cstdio>
+
+namespace cli {
+
+bool writePngFile(const std::string& path, int width, int height, const std::vector<std::uint32_t>& pixels,
+                  std::string& error)
+{
+    if (width <= 0 || height <= 0 || pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+        error = "no pixels to write";
+        return false;
+    }
+    std::vector<unsigned char> rgb(pixels.size() * 3);
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        rgb[i * 3 + 0] = static_cast<unsigned char>(pixels[i] >> 16);
+        rgb[i * 3 + 1] = static_cast<unsigned char>(pixels[i] >> 8);
+        rgb[i * 3 + 2] = static_cast<unsigned char>(pixels[i]);
+    }
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGB;
+    if (!png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), width * 3, nullptr)) {
+        error = "cannot write " + path + ": " + image.message;
+        std::remove(path.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace cli
