@@ -48,6 +48,8 @@ void IrLoader::request(int cab, const char* path, std::uint32_t ticket)
 
 void IrLoader::run()
 {
+    // Woken by the audio thread: it must not take the processor from it.
+    platform::lowerCurrentThreadPriority();
     while (!stop_.load(std::memory_order_acquire)) {
         // Every request posts once; the timeout only lets a lost post do no lasting harm.
         platform::waitSemaphore(wake_, 1000);

@@ -352,6 +352,10 @@ std::FILE* openRegularFile(const char* path);
 // An identifier of the calling thread, equal for calls from the same thread.
 std::uint64_t currentThreadId();
 
+// Lowers the calling thread's scheduling priority below normal, for a worker that a thread
+// with a deadline wakes: the woken worker must not take the processor from its waker.
+void lowerCurrentThreadPriority();
+
 // A counting semaphore that wakes a worker thread from a thread that must never wait (the
 // host's audio thread): posting never blocks and never allocates. Null on failure.
 struct Semaphore; // opaque

@@ -12,9 +12,12 @@
 #include <fcntl.h>
 #include <new>
 #include <pthread.h>
+#include <sched.h>
 #include <semaphore.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 // A generated resource table may define this to register its pictures on first use. It
@@ -128,6 +131,19 @@ std::uint64_t currentThreadId()
     // The thread's own handle rather than a thread_local counter: a plug-in module that a
     // host loads and unloads is better off without thread-local storage of its own.
     return static_cast<std::uint64_t>(::pthread_self());
+}
+
+void lowerCurrentThreadPriority()
+{
+#if defined(SCHED_BATCH)
+    // A batch thread never preempts the thread that woke it, which a normal one would do
+    // as soon as it has slept a while; asking for it needs no privilege.
+    sched_param none{};
+    ::pthread_setschedparam(::pthread_self(), SCHED_BATCH, &none);
+#endif
+    // On Linux a nice value belongs to a thread, named by its kernel id. Raising it needs
+    // no privilege either; failing leaves the thread as it was, which is harmless.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 10);
 }
 
 struct Semaphore {

@@ -96,6 +96,11 @@ std::FILE* openRegularFile(const char* path)
 
 std::uint64_t currentThreadId() { return GetCurrentThreadId(); }
 
+void lowerCurrentThreadPriority()
+{
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+}
+
 struct Semaphore {
     HANDLE handle; // a kernel semaphore object
 };
