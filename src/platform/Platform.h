@@ -15,7 +15,8 @@
 // - Directory listing and thread identity are always the operating system's.
 //
 // Threads: everything here is called from the thread that owns the editor window, except
-// ticks(), sleepMs() and currentThreadId(), which any thread may call.
+// ticks(), sleepMs(), currentThreadId(), openRegularFile() and the semaphores, which any
+// thread may call.
 #pragma once
 
 #include <cstddef>
@@ -350,5 +351,19 @@ std::FILE* openRegularFile(const char* path);
 
 // An identifier of the calling thread, equal for calls from the same thread.
 std::uint64_t currentThreadId();
+
+// Lowers the calling thread's scheduling priority below normal, for a worker that a thread
+// with a deadline wakes: the woken worker must not take the processor from its waker.
+void lowerCurrentThreadPriority();
+
+// A counting semaphore that wakes a worker thread from a thread that must never wait (the
+// host's audio thread): posting never blocks and never allocates. Null on failure.
+struct Semaphore; // opaque
+Semaphore* createSemaphore();
+void destroySemaphore(Semaphore* semaphore);
+void postSemaphore(Semaphore* semaphore);
+// Waits until the count is above zero and takes one, or until timeoutMs have passed; true
+// when it took one.
+bool waitSemaphore(Semaphore* semaphore, std::uint32_t timeoutMs);
 
 } // namespace platform

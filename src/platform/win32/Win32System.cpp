@@ -9,6 +9,7 @@
 #include <io.h>
 
 #include <cstring>
+#include <new>
 
 namespace platform {
 
@@ -94,5 +95,44 @@ std::FILE* openRegularFile(const char* path)
 }
 
 std::uint64_t currentThreadId() { return GetCurrentThreadId(); }
+
+void lowerCurrentThreadPriority()
+{
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+}
+
+struct Semaphore {
+    HANDLE handle; // a kernel semaphore object
+};
+
+Semaphore* createSemaphore()
+{
+    HANDLE handle = CreateSemaphoreA(nullptr, 0, 0x7FFFFFFF, nullptr);
+    if (handle == nullptr)
+        return nullptr;
+    auto* semaphore = new (std::nothrow) Semaphore{handle};
+    if (semaphore == nullptr)
+        CloseHandle(handle);
+    return semaphore;
+}
+
+void destroySemaphore(Semaphore* semaphore)
+{
+    if (semaphore == nullptr)
+        return;
+    CloseHandle(semaphore->handle);
+    delete semaphore;
+}
+
+void postSemaphore(Semaphore* semaphore)
+{
+    if (semaphore != nullptr)
+        ReleaseSemaphore(semaphore->handle, 1, nullptr);
+}
+
+bool waitSemaphore(Semaphore* semaphore, std::uint32_t timeoutMs)
+{
+    return semaphore != nullptr && WaitForSingleObject(semaphore->handle, timeoutMs) == WAIT_OBJECT_0;
+}
 
 } // namespace platform
