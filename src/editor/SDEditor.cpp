@@ -245,6 +245,18 @@ void SDEditor::mirrorCab(int cab)
     }
 }
 
+void SDEditor::showCabNotice(int cab, const char* text)
+{
+    // Only on the editor's thread, where the load buttons' requests arrive; a notice from
+    // anywhere else has no user looking at a dialog and is dropped.
+    if (!isCab(cab) || !text || !onEditorThread())
+        return;
+    if (gui::CTextLabel* label = folderLabels_[cab]) {
+        label->setText(text);
+        label->setDirty(true);
+    }
+}
+
 void SDEditor::mirrorLatency()
 {
     int entry = 0;

@@ -675,6 +675,18 @@ void CFrame::WindowEvents::onButtonDown(const platform::Point& where)
         context->forget();
 }
 
+void CFrame::WindowEvents::onButtonPress(const platform::Point& where, std::int32_t buttons)
+{
+    if (frame.destroying)
+        return;
+    // The platform's bits are the toolkit's (left 1, middle 2, right 4, shift 8, control 16,
+    // alt 32).
+    CDrawContext* context = frame.createDrawContext();
+    frame.mouse(context, CPoint(where.x, where.y), buttons);
+    if (context)
+        context->forget();
+}
+
 void CFrame::WindowEvents::onWheel(const platform::Point& where, float distance)
 {
     if (frame.destroying)

@@ -483,8 +483,23 @@ void X11Layer::handleEvent(XEvent& event, bool paintsOnly)
         const Point where{event.xbutton.x, event.xbutton.y};
         const unsigned button = event.xbutton.button;
         if (button >= 1 && button <= 3) {
+            // The state at the press: the buttons held before it, this one, the modifiers.
+            const unsigned state = event.xbutton.state;
+            std::int32_t buttons = button == 1 ? kLeftButton : button == 2 ? kMiddleButton : kRightButton;
+            if (state & Button1Mask)
+                buttons |= kLeftButton;
+            if (state & Button2Mask)
+                buttons |= kMiddleButton;
+            if (state & Button3Mask)
+                buttons |= kRightButton;
+            if (state & ShiftMask)
+                buttons |= kShift;
+            if (state & ControlMask)
+                buttons |= kControl;
+            if (state & Mod1Mask)
+                buttons |= kAlt;
             DepthGuard guard(buttonDepth_);
-            w->listener->onButtonDown(where);
+            w->listener->onButtonPress(where, buttons);
         } else if (button == 4 || button == 5) {
             w->listener->onWheel(where, button == 4 ? 1.0f : -1.0f);
         } else if (button == 6 || button == 7) {
@@ -513,21 +528,26 @@ void X11Layer::dispatchWindowEvents(Window* /*window*/)
     // Every window of ours is served, whichever frame asked: two editors in one host share
     // the connection. Inside a tracking loop only paints and destruction are taken, so
     // that no second press starts a gesture inside the first.
-    const bool paintsOnly = buttonDepth_ > 0;
+    if (buttonDepth_ > 0)
+        return dispatchPaints();
     XEvent event;
-    if (paintsOnly) {
-        auto wanted = [](Display*, XEvent* e, XPointer) -> Bool {
-            return e->type == Expose || e->type == DestroyNotify || e->type == ConfigureNotify;
-        };
-        while (display_ && XCheckIfEvent(display_, &event, wanted, nullptr))
-            handleEvent(event, true);
-        return;
-    }
     while (display_ && XPending(display_) > 0) {
         XNextEvent(display_, &event);
         handleEvent(event, false);
     }
 }
+
+void X11Layer::dispatchPaints()
+{
+    auto wanted = [](Display*, XEvent* e, XPointer) -> Bool {
+        return e->type == Expose || e->type == DestroyNotify || e->type == ConfigureNotify;
+    };
+    XEvent event;
+    while (display_ && XCheckIfEvent(display_, &event, wanted, nullptr))
+        handleEvent(event, true);
+}
+
+void X11Layer::dispatchPendingPaint() { dispatchPaints(); }
 
 // --- handles of any window -------------------------------------------------------------------------
 

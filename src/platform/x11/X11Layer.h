@@ -92,6 +92,8 @@ public:
     void uninitializeOle() override;
 
     void dispatchWindowEvents(Window* window) override;
+    // Paints (and destruction) only, for the editor's idle during a tracking loop.
+    void dispatchPendingPaint() override;
 
     // --- shared with the popup menu, the file dialog and drag and drop ---------------------------
     Display* display() const { return display_; }
@@ -102,6 +104,8 @@ public:
     // Sends everything queued and waits until the server has handled it; true when no error
     // of ours arrived since the last call.
     bool syncAndCheck();
+    // Handles the waiting paints and destruction notices of our windows, nothing else.
+    void dispatchPaints();
     Atom atom(const char* name);
 
 private:
