@@ -308,6 +308,30 @@ TEST_F(X11Edit, LoadThroughZenityLoadsTheTypedFile)
     EXPECT_EQ(cabFolder(chunk, 0), kIrs + "/guitarix/");
 }
 
+// Without any dialog program the load button shows nothing, and cab 3's folder label says
+// why (it was empty before); the cab is switched on as after any load request.
+TEST_F(X11Edit, NoDialogProgramIsToldInTheFolderLabel)
+{
+    const std::string shot = scratch + "/notice.png";
+    const char* path = std::getenv("PATH");
+    const std::string savedPath = path ? path : "";
+    setenv("PATH", "/nonexistent", 1); // for the plug-in's search only; restored at once
+    Orvex edit({"edit", kPlugin, "--seconds", "3", "--screenshot", shot, "--after", "2500"});
+    setenv("PATH", savedPath.c_str(), 1);
+    ASSERT_TRUE(edit.waitFor("editor open")) << edit.output();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    xdotool("mousemove 71 255 click 1"); // cab 3's load button: 63, 124 + 123
+    ASSERT_EQ(edit.finish(), 0) << edit.output();
+    const Picture picture = readPng(shot);
+    ASSERT_EQ(picture.width, 850);
+    // Each row of the empty label is one colour (a vertical gradient); text breaks that.
+    int inked = 0;
+    for (int y = 247; y < 264; ++y)
+        for (int x = 90; x < 330; ++x)
+            inked += picture.at(x, y) != picture.at(340, y);
+    EXPECT_GT(inked, 100) << "cab 3's folder label shows no notice";
+}
+
 // The host destroys its window while the editor is open, idles the editor and closes it:
 // the plug-in neither crashes nor stops the host (nor leaks, under the sanitizer build).
 TEST_F(X11Edit, HostDestroyingItsWindowBeforeClosingTheEditor)
