@@ -126,6 +126,12 @@ private:
 
 X11Layer& x11Layer();
 
+// Our handles are X window ids; these convert and cast.
+inline ::Window toXid(NativeHandle handle) { return static_cast<::Window>(reinterpret_cast<std::uintptr_t>(handle)); }
+inline NativeHandle toHandle(::Window xid) { return reinterpret_cast<NativeHandle>(static_cast<std::uintptr_t>(xid)); }
+inline X11Window* asX11(Window* w) { return static_cast<X11Window*>(w); }
+inline const X11Window* asX11(const Window* w) { return static_cast<const X11Window*>(w); }
+
 // The popup menu and the open-file dialog (X11PopupMenu.cpp, X11FileDialog.cpp).
 std::int32_t runX11PopupMenu(X11Layer& layer, X11Window* owner, const Point& screenPos,
                              const std::vector<MenuItem>& items, bool trackRight);
