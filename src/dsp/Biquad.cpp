@@ -67,7 +67,7 @@ void Biquad::lowPass(double frequency, double quality, double sampleRate, double
     lowPassBlock(frequency, quality, sampleRate, &sample, 1);
 }
 
-void Biquad::highPassBlock(double frequency, double quality, double sampleRate, double* samples, int n)
+void Biquad::prepareHighPass(double frequency, double quality, double sampleRate)
 {
     // The stored design is reused only for an exact match. Besides the frequency, the
     // quality, the sample rate and the kind are compared too: a host rate change must
@@ -75,6 +75,18 @@ void Biquad::highPassBlock(double frequency, double quality, double sampleRate, 
     if (frequency != frequency_ || quality != quality_ || sampleRate != rate_ || kind_ != Kind::highPass) {
         design(Kind::highPass, frequency, quality, sampleRate);
     }
+}
+
+void Biquad::prepareLowPass(double frequency, double quality, double sampleRate)
+{
+    if (frequency != frequency_ || quality != quality_ || sampleRate != rate_ || kind_ != Kind::lowPass) {
+        design(Kind::lowPass, frequency, quality, sampleRate);
+    }
+}
+
+void Biquad::highPassBlock(double frequency, double quality, double sampleRate, double* samples, int n)
+{
+    prepareHighPass(frequency, quality, sampleRate);
     for (int i = 0; i < n; ++i) {
         samples[i] = step(samples[i]);
     }
@@ -82,9 +94,7 @@ void Biquad::highPassBlock(double frequency, double quality, double sampleRate, 
 
 void Biquad::lowPassBlock(double frequency, double quality, double sampleRate, double* samples, int n)
 {
-    if (frequency != frequency_ || quality != quality_ || sampleRate != rate_ || kind_ != Kind::lowPass) {
-        design(Kind::lowPass, frequency, quality, sampleRate);
-    }
+    prepareLowPass(frequency, quality, sampleRate);
     for (int i = 0; i < n; ++i) {
         samples[i] = step(samples[i]);
     }

@@ -20,6 +20,10 @@ public:
     void highPassBlock(double frequency, double quality, double sampleRate, double* samples, int n);
     void lowPassBlock(double frequency, double quality, double sampleRate, double* samples, int n);
 
+    // Brings the design up to date for a block, as the *Block calls do before filtering.
+    void prepareHighPass(double frequency, double quality, double sampleRate);
+    void prepareLowPass(double frequency, double quality, double sampleRate);
+
     // Forgets the history and the design (back to the constructed state).
     void clear();
 
@@ -33,6 +37,8 @@ public:
     double frequency() const { return frequency_; }
 
 private:
+    friend class StripFilters; // runs several sections side by side on their fields
+
     enum class Kind { highPass, lowPass };
 
     void design(Kind kind, double frequency, double quality, double sampleRate);

@@ -1,11 +1,11 @@
 // One of the six cabinet slots: the controls that parameter changes write, the hand-over
-// of its prepared IR spectrum, and the audio thread's own state (convolution buffers,
+// of its prepared IR, and the audio thread's own state (convolution history, overlap,
 // delay line, filters, smoothed values). Every array is allocated by the constructor at
-// the engine's fixed sizes; nothing is allocated afterwards.
+// the largest size the engine can switch to; nothing is allocated afterwards.
 //
-// Thread use: `controls` and `spectrum.publish()` from non-audio threads; everything else
-// belongs to the audio thread (ConvolutionEngine::process) and may be read by tests only
-// while no audio thread runs.
+// Thread use: `controls` and `spectrum.writable()/publish()` from non-audio threads;
+// everything else belongs to the audio thread (ConvolutionEngine::process) and may be read
+// by tests only while no audio thread runs.
 #pragma once
 
 #include "dsp/Biquad.h"
@@ -19,27 +19,36 @@ namespace dsp {
 
 class CabSlot {
 public:
-    static constexpr int kFftSize = IrHandover::kSize; // N, for the effect's whole life
+    static constexpr int kMaxHop = 512;
     // floor(44100 * 0.005): 5 ms at the rate every effect is built at. Fixed, so that a
     // stored delay means the same number of samples at any host rate.
     static constexpr int kDelayCapacity = 220;
 
-    CabSlot();
+    // ringCapacity: partitions the engine's input history can hold; ownWeights: doubles of
+    // the largest partition layout (see IrPartitioner::largestLayout).
+    CabSlot(int ringCapacity, int ownWeights);
     CabSlot(const CabSlot&) = delete;
     CabSlot& operator=(const CabSlot&) = delete;
 
-    // Audio thread: zeroes overlapTail and blockOutput (what a load or a bypass clears).
+    // Audio thread: zeroes overlapTail and blockOutput and forgets the input history the
+    // slot has convolved (what a load, a bypass or a new hop clears).
     void clearConvolution();
 
-    CabSlotControls controls;            // parameter-derived values (atomics)
-    IrHandover spectrum;            // the prepared IR, handed over lock-free
+    CabSlotControls controls;              // parameter-derived values (atomics)
+    IrHandover spectrum;                   // the prepared IR, handed over lock-free
     std::atomic<bool> clearRequest{false}; // set by a bypass; applied at the next block
 
-    std::vector<double> productSpectrum; // spectrum times input spectrum (packed)
-    std::vector<double> blockResult;     // inverse transform of the product, rescaled
-    std::vector<double> overlapTail;     // what earlier hops still add to coming hops
+    std::vector<double> overlapTail;     // second half of the last hop's inverse transform
     std::vector<double> blockOutput;     // this hop's convolved, filtered samples
     std::vector<double> delayLine;       // kDelayCapacity past samples of blockOutput
+    std::vector<unsigned char> source;   // per history entry: input convolved then (1 left, 2 right)
+    std::vector<double> ownWeights;      // partition spectra cut here for a hop the loader did not cut
+    const double* weights = nullptr;     // partition spectra in use for the current hop
+    int partitions = 0;                  // how many of them (0 plays silence)
+    int history = 0;                     // consecutive active hops since the last clear
+    bool outputZero = true;              // blockOutput is all zeros (cleared, not convolved since)
+    bool lineClear = true;               // delayLine is all zeros, checked (see the mix)
+    int zerosFed = kDelayCapacity;       // zeros written into the delay line in a row (capped)
     int delayReadPos = 0;                // next position to read and then overwrite
     int route = 0;                       // 0 off, 1 convolves left, 2 convolves right
     float volumeSmoothed = 0.0f;         // one-pole glide of the volume

@@ -1,5 +1,7 @@
 #include "dsp/ConvolutionEngine.h"
 
+#include "dsp/StripFilters.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -13,9 +15,6 @@ namespace dsp {
 namespace {
 
 constexpr double kQuality = 0.7;       // every strip filter uses this quality factor
-constexpr double kMixScale = 5.0;      // each slot enters the mix at five times its level
-constexpr double kGlideNew = 0.001;    // one-pole glide: share of the target per sample
-constexpr double kGlideOld = 0.999;    // one-pole glide: share of the previous value
 
 // Denormals would make the recursive filters and decaying tails crawl. process() flushes
 // them (FTZ and DAZ) and gives the caller its floating-point mode back on the way out.
@@ -32,13 +31,6 @@ private:
 #endif
 };
 
-// The glide computes in double and keeps the result as a float: the smoothed values are
-// floats, the targets are a float (volume) and doubles (corners).
-inline float glide(double target, float previous)
-{
-    return static_cast<float>(target * kGlideNew + static_cast<double>(previous) * kGlideOld);
-}
-
 // A non-finite control value would poison a glide or a filter for good; it reads as 0.
 inline double finiteOrZero(double v)
 {
@@ -50,76 +42,33 @@ void clearArray(std::vector<double>& a)
     std::fill(a.begin(), a.end(), 0.0);
 }
 
-// The per-hop loops below are written two lanes at a time where SSE2 exists: the compiler
-// leaves them scalar otherwise (it cannot rule out aliasing). Each lane performs the same
-// operations in the same order as the scalar form, so the results are bit-identical.
-
-// Bin-by-bin complex product of two packed spectra of n = 2h values.
-void multiplyPacked(const double* a, const double* b, double* p, int h)
-{
-    p[0] = a[0] * b[0];
-    p[h] = a[h] * b[h];
-    int i = 1;
-#if defined(ORVEX_HAVE_SSE2)
-    for (; i + 1 < h; i += 2) {
-        const __m128d ar = _mm_loadu_pd(a + i);
-        const __m128d ai = _mm_loadu_pd(a + h + i);
-        const __m128d br = _mm_loadu_pd(b + i);
-        const __m128d bi = _mm_loadu_pd(b + h + i);
-        _mm_storeu_pd(p + i, _mm_sub_pd(_mm_mul_pd(ar, br), _mm_mul_pd(ai, bi)));
-        _mm_storeu_pd(p + h + i, _mm_add_pd(_mm_mul_pd(ai, br), _mm_mul_pd(bi, ar)));
-    }
-#endif
-    for (; i < h; ++i) {
-        p[i] = a[i] * b[i] - a[h + i] * b[h + i];
-        p[h + i] = a[h + i] * b[i] + b[h + i] * a[i];
-    }
-}
-
-// out[i] = tail[i] + result[i] * scale for i < count.
-void addScaled(const double* tail, const double* result, double scale, double* out, int count)
-{
-    int i = 0;
-#if defined(ORVEX_HAVE_SSE2)
-    const __m128d s = _mm_set1_pd(scale);
-    for (; i + 1 < count; i += 2) {
-        _mm_storeu_pd(out + i, _mm_add_pd(_mm_loadu_pd(tail + i), _mm_mul_pd(_mm_loadu_pd(result + i), s)));
-    }
-#endif
-    for (; i < count; ++i) {
-        out[i] = tail[i] + result[i] * scale;
-    }
-}
-
-// tail[i - b] = result[i] * scale + tail[i] for b <= i < n. Every value of tail is read
-// before the store that replaces it (stores trail the loads by b >= 1 positions, and a
-// pair is loaded before it is stored), so the two-lane form is safe for any hop.
-void shiftTail(double* tail, const double* result, double scale, int b, int n)
-{
-    int i = b;
-#if defined(ORVEX_HAVE_SSE2)
-    const __m128d s = _mm_set1_pd(scale);
-    for (; i + 1 < n; i += 2) {
-        const __m128d v = _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(result + i), s), _mm_loadu_pd(tail + i));
-        _mm_storeu_pd(tail + i - b, v);
-    }
-#endif
-    for (; i < n; ++i) {
-        tail[i - b] = result[i] * scale + tail[i];
-    }
-}
-
 } // namespace
 
 ConvolutionEngine::ConvolutionEngine(float sampleRate)
     : requestedRate_(std::isfinite(sampleRate) && sampleRate > 0.0f ? sampleRate : 44100.0f)
-    , fft_(kFftSize)
-    , gatherLeft_(kFftSize, 0.0)
-    , gatherRight_(kFftSize, 0.0)
-    , spectrumLeft_(kFftSize, 0.0)
-    , spectrumRight_(kFftSize, 0.0)
+    , loadInverse_(kFftSize)
+    , loadTaps_(kFftSize, 0.0)
+    , mac_(bestSpectralMac())
+    , gatherLeft_(IrPartitioner::kMaxTransform, 0.0)
+    , gatherRight_(IrPartitioner::kMaxTransform, 0.0)
+    , historyLeft_(static_cast<size_t>(IrPartitioner::largestLayout(kHalfSize)), 0.0)
+    , historyRight_(historyLeft_.size(), 0.0)
+    , sum_(IrPartitioner::kMaxTransform, 0.0)
+    , result_(IrPartitioner::kMaxTransform, 0.0)
+    , inputs_(kHalfSize, nullptr)
+    , weights_(kHalfSize, nullptr)
+    , delayed_(kMaxHop, 0.0)
+    , volumes_(kMaxHop, 0.0)
+    , mixLeft_(kMaxHop, 0.0)
+    , mixRight_(kMaxHop, 0.0)
 {
+    const int ringCapacity = IrPartitioner::partitionCount(1, kHalfSize);
+    const int layout = IrPartitioner::largestLayout(kHalfSize);
+    for (auto& s : slots_) {
+        s = std::make_unique<CabSlot>(ringCapacity, layout);
+    }
     rate_ = requestedRate_.load(std::memory_order_relaxed);
+    applyHop(kInitialHop);
 }
 
 int ConvolutionEngine::hop() const
@@ -136,23 +85,42 @@ void ConvolutionEngine::setSampleRate(float rate)
     requestedRate_.store(rate, std::memory_order_release);
 }
 
-bool ConvolutionEngine::loadSlot(int slot, const double* spectrum, int fftSize)
+bool ConvolutionEngine::loadSlot(int slot, const double* spectrum, int fftSize, int irLength)
 {
     if (slot < 0 || slot >= kSlots || spectrum == nullptr || fftSize != kFftSize) {
         return false;
     }
+    SlotIr& ir = slots_[static_cast<size_t>(slot)]->spectrum.writable();
+    std::copy(spectrum, spectrum + kFftSize, ir.spectrum.begin());
+    // The taps are what the spectrum stands for: the IR as prepared and normalised. Past
+    // H (and past the caller's length) the period holds only rounding noise, and trailing
+    // exact zeros need no partitions.
+    double* taps = loadTaps_.data();
+    loadInverse_.inverse(spectrum, taps);
+    loadInverse_.rescale(taps);
+    int length = std::clamp(irLength, 0, kHalfSize);
+    while (length > 0 && taps[length - 1] == 0.0) {
+        --length;
+    }
+    std::copy(taps, taps + length, ir.taps.begin());
+    std::fill(ir.taps.begin() + length, ir.taps.end(), 0.0);
+    ir.length = length;
+    for (int set = 0; set < SlotIr::kHops; ++set) {
+        loadPartitioner_.partition(ir.taps.data(), length, 64 << set, ir.partitionsFor(set));
+    }
     // Publishing also stands for the clears of a load: the audio thread applies them
-    // when it takes the new spectrum, so the new IR always starts from silence and never
-    // meets a tail that the old IR left.
-    slots_[static_cast<size_t>(slot)].spectrum.publish(spectrum);
+    // when it takes the new IR, so the new IR always starts from silence and never
+    // meets a tail or a history that the old IR left.
+    slots_[static_cast<size_t>(slot)]->spectrum.publish();
     return true;
 }
 
 void ConvolutionEngine::reset(int hop)
 {
-    // The overlap-add needs B + H - 1 <= N, so 512 is the largest hop; 0 or less cannot
-    // make progress. Out-of-range hops are clamped rather than refused so that the reset
-    // (which callers rely on for starting clean) still happens.
+    // Partitions of more than 512 would make the transforms larger than the 2048 points
+    // the old single transform used; 0 or less cannot make progress. Out-of-range hops
+    // are clamped rather than refused so that the reset (which callers rely on for
+    // starting clean) still happens.
     const int b = std::clamp(hop, 1, kMaxHop);
     requestedHop_.store(b, std::memory_order_release);
     resetRequest_.store(b, std::memory_order_release);
@@ -163,7 +131,7 @@ void ConvolutionEngine::clearSlot(int slot)
     if (slot < 0 || slot >= kSlots) {
         return;
     }
-    slots_[static_cast<size_t>(slot)].clearRequest.store(true, std::memory_order_release);
+    slots_[static_cast<size_t>(slot)]->clearRequest.store(true, std::memory_order_release);
 }
 
 CabSlotControls& ConvolutionEngine::slot(int k)
@@ -171,7 +139,7 @@ CabSlotControls& ConvolutionEngine::slot(int k)
     if (k < 0 || k >= kSlots) {
         return spareControls_;
     }
-    return slots_[static_cast<size_t>(k)].controls;
+    return slots_[static_cast<size_t>(k)]->controls;
 }
 
 void ConvolutionEngine::clearGathering()
@@ -180,14 +148,52 @@ void ConvolutionEngine::clearGathering()
     clearArray(gatherRight_);
 }
 
+void ConvolutionEngine::bindWeights(CabSlot& s)
+{
+    const SlotIr& ir = s.spectrum.current();
+    if (ir.length == 0) {
+        // Nothing loaded yet, or silence: no partitions.
+        s.weights = nullptr;
+        s.partitions = 0;
+        return;
+    }
+    s.partitions = IrPartitioner::partitionCount(b_, ir.length);
+    const int set = SlotIr::standardHopIndex(b_);
+    if (set >= 0) {
+        s.weights = ir.partitionsFor(set);
+        return;
+    }
+    // Only the four hops the effect offers are cut by the loader. Any other hop (the
+    // placeholder before the first reset, or a caller's own) is cut here, once per load
+    // or hop change: a transform per partition, no allocation.
+    partitioner_.partition(ir.taps.data(), ir.length, b_, s.ownWeights.data());
+    s.weights = s.ownWeights.data();
+}
+
+void ConvolutionEngine::applyHop(int hop)
+{
+    b_ = hop;
+    m_ = IrPartitioner::transformSize(hop);
+    ring_ = IrPartitioner::partitionCount(hop, kHalfSize);
+    head_ = 0;
+    pos_ = 0;
+    clearGathering();
+    clearArray(historyLeft_);
+    clearArray(historyRight_);
+    for (auto& s : slots_) {
+        s->clearConvolution();
+        bindWeights(*s);
+    }
+}
+
 void ConvolutionEngine::applyRequests()
 {
-    // Spectra are taken first: a writer sets the rate and the hop before it publishes the
-    // spectra prepared for them, so seeing a spectrum means seeing those requests too.
+    // IRs are taken first: a writer sets the rate and the hop before it publishes the
+    // IRs prepared for them, so seeing an IR means seeing those requests too.
     bool taken[kSlots];
     bool anyTaken = false;
     for (int k = 0; k < kSlots; ++k) {
-        taken[k] = slots_[static_cast<size_t>(k)].spectrum.acquire();
+        taken[k] = slots_[static_cast<size_t>(k)]->spectrum.acquire();
         anyTaken = anyTaken || taken[k];
     }
     int reset = 0;
@@ -198,20 +204,19 @@ void ConvolutionEngine::applyRequests()
     // histories are plain time signals and are kept, as on every other change.
     rate_ = requestedRate_.load(std::memory_order_acquire);
     if (reset != 0) {
-        b_ = reset;
-        clearGathering();
-        for (CabSlot& s : slots_) {
-            s.clearConvolution();
-        }
-        pos_ = 0;
+        // Binds every slot's weights for the new hop, the IRs just taken included.
+        applyHop(reset);
     }
     if (anyTaken) {
         clearGathering();
     }
     for (int k = 0; k < kSlots; ++k) {
-        CabSlot& s = slots_[static_cast<size_t>(k)];
+        CabSlot& s = *slots_[static_cast<size_t>(k)];
         if (taken[k]) {
             s.clearConvolution();
+            if (reset == 0) {
+                bindWeights(s);
+            }
         }
         if (s.clearRequest.load(std::memory_order_relaxed)
             && s.clearRequest.exchange(false, std::memory_order_acq_rel)) {
@@ -225,7 +230,7 @@ void ConvolutionEngine::loadStrips()
     // Loading the relaxed atomics once per block is the same as loading them every sample
     // when nobody writes during the block, and keeps the sample loop free of them.
     for (int k = 0; k < kSlots; ++k) {
-        CabSlot& s = slots_[static_cast<size_t>(k)];
+        CabSlot& s = *slots_[static_cast<size_t>(k)];
         const CabSlotControls& c = s.controls;
         Strip& t = strips_[static_cast<size_t>(k)];
         t.volume = finiteOrZero(c.volume.load(std::memory_order_relaxed));
@@ -265,117 +270,6 @@ void ConvolutionEngine::process(const float* inL, const float* inR, float* outL,
     }
 }
 
-void ConvolutionEngine::processStopped(const float* inL, const float* inR, float* outL, float* outR, int frames)
-{
-    // Off: the input passes unchanged and only the glides move.
-    for (int i = 0; i < frames; ++i) {
-        const float l = inL[i];
-        const float r = inR[i];
-        outL[i] = l;
-        outR[i] = r;
-    }
-    for (int k = 0; k < kSlots; ++k) {
-        CabSlot& s = slots_[static_cast<size_t>(k)];
-        const Strip& t = strips_[static_cast<size_t>(k)];
-        float v = s.volumeSmoothed;
-        float hp = s.hpSmoothed;
-        float lp = s.lpSmoothed;
-        for (int i = 0; i < frames; ++i) {
-            v = glide(t.volume, v);
-            hp = glide(t.hpFrequency, hp);
-            lp = glide(t.lpFrequency, lp);
-        }
-        s.volumeSmoothed = v;
-        s.hpSmoothed = hp;
-        s.lpSmoothed = lp;
-    }
-}
-
-void ConvolutionEngine::processRunning(const float* inL, const float* inR, float* outL, float* outR, int frames)
-{
-    // The loop state lives in locals for the whole block.
-    float volume[kSlots];
-    double volumeTarget[kSlots];
-    double panLeft[kSlots];
-    double panRight[kSlots];
-    double gain[kSlots];
-    double* line[kSlots];
-    const double* blockOut[kSlots];
-    int readPos[kSlots];
-    int length[kSlots];
-    for (int k = 0; k < kSlots; ++k) {
-        CabSlot& s = slots_[static_cast<size_t>(k)];
-        const Strip& t = strips_[static_cast<size_t>(k)];
-        volume[k] = s.volumeSmoothed;
-        volumeTarget[k] = t.volume;
-        panLeft[k] = t.panLeft;
-        panRight[k] = t.panRight;
-        gain[k] = t.gain;
-        line[k] = s.delayLine.data();
-        blockOut[k] = s.blockOutput.data();
-        readPos[k] = s.delayReadPos;
-        length[k] = t.delayLength;
-    }
-    const double outputGain = static_cast<double>(outputLevel_) * kMixScale;
-    double* gatherL = gatherLeft_.data();
-    double* gatherR = gatherRight_.data();
-
-    int i = 0;
-    while (i < frames) {
-        // Run up to the end of the current hop (or of the block).
-        const int run = std::min(frames - i, b_ - pos_);
-        const int end = i + run;
-        int pos = pos_;
-        for (; i < end; ++i, ++pos) {
-            const float l = inL[i];
-            const float r = inR[i];
-            gatherL[pos] = l;
-            gatherR[pos] = r;
-            double sumL = 0.0;
-            double sumR = 0.0;
-            for (int k = 0; k < kSlots; ++k) {
-                volume[k] = glide(volumeTarget[k], volume[k]);
-                const double v = static_cast<double>(volume[k]);
-                const double d = line[k][readPos[k]];
-                sumL += panLeft[k] * d * v * gain[k];
-                sumR += panRight[k] * d * v * gain[k];
-                // The line holds `length` samples; 0 and 1 both give one sample of delay.
-                line[k][readPos[k]] = blockOut[k][pos];
-                if (++readPos[k] >= length[k]) {
-                    readPos[k] = 0;
-                }
-            }
-            outL[i] = static_cast<float>(outputGain * sumL);
-            outR[i] = static_cast<float>(outputGain * sumR);
-        }
-        // The corner glides are independent of the samples; stepping them over the run at
-        // once gives the same values at the hop step as stepping them sample by sample.
-        for (int k = 0; k < kSlots; ++k) {
-            CabSlot& s = slots_[static_cast<size_t>(k)];
-            const Strip& t = strips_[static_cast<size_t>(k)];
-            float hp = s.hpSmoothed;
-            float lp = s.lpSmoothed;
-            for (int j = 0; j < run; ++j) {
-                hp = glide(t.hpFrequency, hp);
-                lp = glide(t.lpFrequency, lp);
-            }
-            s.hpSmoothed = hp;
-            s.lpSmoothed = lp;
-        }
-        pos_ = pos;
-        if (pos_ >= b_) {
-            hopStep();
-            pos_ = 0;
-        }
-    }
-
-    for (int k = 0; k < kSlots; ++k) {
-        CabSlot& s = slots_[static_cast<size_t>(k)];
-        s.volumeSmoothed = volume[k];
-        s.delayReadPos = readPos[k];
-    }
-}
-
 void ConvolutionEngine::hopStep()
 {
     bool anyActive = false;
@@ -387,49 +281,103 @@ void ConvolutionEngine::hopStep()
         rightUsers += t.active ? t.rightInput : 0;
     }
     if (!anyActive) {
+        // Every slot sits out this hop (see below): nothing is transformed.
+        for (auto& s : slots_) {
+            s->history = 0;
+        }
         return;
     }
-    const int n = kFftSize;
-    const int h = kHalfSize;
-    const int b = b_;
+    const int m = m_;
+    RealFft& fft = partitioner_.fft(m);
+    // The newest hop takes the place of the oldest in both histories. An input that no
+    // active slot uses is not transformed: its entry is stale, and no slot reads it,
+    // because a slot reads an entry only through the input it convolved at that hop.
+    head_ = head_ + 1 == ring_ ? 0 : head_ + 1;
+    const size_t entry = static_cast<size_t>(head_) * static_cast<size_t>(m);
     if (leftUsers > 0) {
-        fft_.forward(gatherLeft_.data(), spectrumLeft_.data());
+        fft.forward(gatherLeft_.data(), historyLeft_.data() + entry);
+        ++transforms_;
     }
     if (rightUsers > 0) {
-        fft_.forward(gatherRight_.data(), spectrumRight_.data());
+        fft.forward(gatherRight_.data(), historyRight_.data() + entry);
+        ++transforms_;
     }
     const double rate = static_cast<double>(rate_);
-    const double scale = 1.0 / n; // 2^-11, exact
+    StripFilters::Job jobs[kSlots];
+    int jobCount = 0;
     for (int k = 0; k < kSlots; ++k) {
-        CabSlot& s = slots_[static_cast<size_t>(k)];
+        CabSlot& s = *slots_[static_cast<size_t>(k)];
         const Strip& t = strips_[static_cast<size_t>(k)];
-        double* product = s.productSpectrum.data();
-        if (s.route == 1 || s.route == 2) {
-            // Until a first load the spectrum is all zeros, which multiplies to silence.
-            const double* in = s.route == 1 ? spectrumLeft_.data() : spectrumRight_.data();
-            multiplyPacked(s.spectrum.values(), in, product, h);
-        }
         if (!t.active) {
+            // A slot that sits out a hop keeps its overlap and output block as they are
+            // and forgets the inputs it heard: when it comes back it plays the kept
+            // overlap and then only the new hops. The effect clears a slot when it
+            // switches it off, so through the plug-in it simply restarts from silence;
+            // the single-block scheme replayed its whole frozen tail instead, which has
+            // no meaning worth keeping for a slot nobody cleared.
+            s.history = 0;
             continue;
         }
-        // The 1/N of the inverse is applied while adding rather than in a pass of its own.
-        // N is a power of two, so each scaled value is exactly what rescale() would give;
-        // blockResult itself keeps the unscaled inverse.
-        double* result = s.blockResult.data();
-        fft_.inverse(product, result);
-        double* out = s.blockOutput.data();
-        double* tail = s.overlapTail.data();
-        addScaled(tail, result, scale, out, b);
+        s.source[static_cast<size_t>(head_)] = static_cast<unsigned char>(s.route);
+        if (s.history < ring_) {
+            ++s.history;
+        }
+        convolveSlot(s);
         // Per sample the low-pass runs before the high-pass; with separate states that is
         // the same as the whole hop through one and then the other.
+        StripFilters::Job& job = jobs[jobCount++];
+        job.samples = s.blockOutput.data();
+        job.lowPass = nullptr;
+        job.highPass = nullptr;
         if (t.lpEnabled) {
-            s.lpFilter.lowPassBlock(static_cast<double>(s.lpSmoothed), kQuality, rate, out, b);
+            s.lpFilter.prepareLowPass(static_cast<double>(s.lpSmoothed), kQuality, rate);
+            job.lowPass = &s.lpFilter;
         }
         if (t.hpEnabled) {
-            s.hpFilter.highPassBlock(static_cast<double>(s.hpSmoothed), kQuality, rate, out, b);
+            s.hpFilter.prepareHighPass(static_cast<double>(s.hpSmoothed), kQuality, rate);
+            job.highPass = &s.hpFilter;
         }
-        // Tail positions n-b .. n-1 are never written and stay zero.
-        shiftTail(tail, result, scale, b, n);
+    }
+    StripFilters::run(jobs, jobCount, b_);
+}
+
+void ConvolutionEngine::convolveSlot(CabSlot& s)
+{
+    const int m = m_;
+    const int b = b_;
+    // Partition p meets the input of p hops ago, through the input the slot convolved then.
+    const int count = std::min(s.history, s.partitions);
+    int used = 0;
+    int entry = head_;
+    for (int p = 0; p < count; ++p) {
+        const int channel = s.source[static_cast<size_t>(entry)];
+        const size_t offset = static_cast<size_t>(entry) * static_cast<size_t>(m);
+        if (channel != 0) {
+            inputs_[static_cast<size_t>(used)] = (channel == 1 ? historyLeft_.data() : historyRight_.data()) + offset;
+            weights_[static_cast<size_t>(used)] = s.weights + static_cast<size_t>(p) * static_cast<size_t>(m);
+            ++used;
+        }
+        entry = entry == 0 ? ring_ - 1 : entry - 1;
+    }
+    double* out = s.blockOutput.data();
+    double* tail = s.overlapTail.data();
+    s.outputZero = false;
+    if (used == 0) {
+        // Silence convolved: only the overlap of the last hop remains.
+        std::copy(tail, tail + b, out);
+        std::fill(tail, tail + b, 0.0);
+        return;
+    }
+    mac_(inputs_.data(), weights_.data(), used, sum_.data(), m);
+    // The partition spectra carry the 1/M of the inverse transform.
+    double* result = result_.data();
+    partitioner_.fft(m).inverse(sum_.data(), result);
+    ++transforms_;
+    // The linear convolution of a hop with a partition spans 2B - 1 samples: the first B
+    // are this hop's, the rest the next hop's.
+    for (int i = 0; i < b; ++i) {
+        out[i] = tail[i] + result[i];
+        tail[i] = result[b + i];
     }
 }
 

@@ -1,37 +1,43 @@
 // The audio path of the cabinet effect: six slots, each convolving the left or the right
-// input with its IR (single-partition overlap-add FFT convolution in hops of B samples),
-// then its strip (low-pass and high-pass filters once per hop, a delay line, volume, pan,
-// phase and solo), summed into the stereo output and scaled by the output level.
+// input with its IR, then its strip (low-pass and high-pass filters once per hop, a delay
+// line, volume, pan, phase and solo), summed into the stereo output and scaled by the
+// output level.
 //
-// Sizes are fixed for the engine's whole life: FFT size N = 2048, half size H = 1024 (also
-// the longest IR), delay capacity D = 220 samples (5 ms at the 44100 Hz an effect is built
-// at). A later host rate changes only what the filters compute with: a stored "Delay" value
-// is a number of samples of D, so a project must come back with the same delay whatever
-// rate the host runs at.
+// The convolution is uniformly partitioned: the IR (at most H = 1024 taps) is cut into
+// partitions of the hop B, each transformed at M = 2B points when it is loaded. At the end
+// of every hop the engine transforms the hop's input once per input channel into a
+// frequency-domain history (one per channel, shared by every slot that reads it), sums per
+// slot the products of the recent input spectra with the partition spectra, transforms
+// that sum back once per slot and overlap-adds it. The output is the linear convolution of
+// the input with the IR, B samples late, as with a single transform of the whole IR per
+// hop, at a fraction of the cost: M-point transforms instead of 2048-point ones.
 //
-// Real-time rule: the constructor allocates everything. process() never allocates, locks,
-// waits or makes a system call.
+// Real-time rule: the constructor allocates everything, for the largest layouts the engine
+// can switch to. process() never allocates, locks, waits or makes a system call.
 //
 // Threads:
 //  - process() runs on the host's audio thread, one call at a time.
 //  - Everything else may be called from any other thread while process() runs.
 //    loadSlot() calls must not overlap each other (the effect serialises IR loads with a
 //    mutex that the audio thread never takes); the other calls are plain atomic stores.
-// Requests (a new spectrum and the clears of a load, a bypass clear, a new hop, a new
-// filter rate) are picked up by the audio thread at the start of its next process()
-// block, never in the middle of one. With no audio thread running concurrently, this
-// gives exactly the samples that applying each change in place would give.
+// Requests (a new IR and the clears of a load, a bypass clear, a new hop, a new sample
+// rate) are picked up by the audio thread at the start of its next process() block, never
+// in the middle of one. With no audio thread running concurrently, this gives exactly the
+// samples that applying each change in place would give.
 //
 // Slots are numbered 0 .. 5 here.
 #pragma once
 
 #include "dsp/CabSlot.h"
 #include "dsp/CabSlotControls.h"
+#include "dsp/IrPartitioner.h"
 #include "dsp/RealFft.h"
+#include "dsp/SpectralMac.h"
 
 #include <array>
-#include <cstddef>
 #include <atomic>
+#include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace dsp {
@@ -39,13 +45,14 @@ namespace dsp {
 class ConvolutionEngine {
 public:
     static constexpr int kSlots = 6;
-    static constexpr int kMaxHop = 512;
-    static constexpr int kFftSize = CabSlot::kFftSize;
-    static constexpr int kHalfSize = kFftSize / 2;
+    static constexpr int kMaxHop = CabSlot::kMaxHop;
+    static constexpr int kFftSize = IrHandover::kSize; // N of the prepared spectra
+    static constexpr int kHalfSize = kFftSize / 2;     // H, also the longest IR
     static constexpr int kDelayCapacity = CabSlot::kDelayCapacity;
     static constexpr int kInitialHop = 100; // until the first reset() chooses one
 
-    // The rate is what the strip filters compute with; the sizes do not depend on it.
+    // Sizes are fixed for the engine's whole life (N, H, D above). The rate is what the
+    // strip filters compute with; the sizes do not depend on it.
     explicit ConvolutionEngine(float sampleRate = 44100.0f);
     ConvolutionEngine(const ConvolutionEngine&) = delete;
     ConvolutionEngine& operator=(const ConvolutionEngine&) = delete;
@@ -63,16 +70,19 @@ public:
     void setSampleRate(float rate);
 
     // Publishes a prepared spectrum (packed layout, fftSize doubles) for a slot, and asks
-    // for the clears of a load: both input gathering buffers and the slot's overlapTail
-    // and blockOutput. Returns false, changing nothing, for a bad slot, a null spectrum or
-    // an fftSize other than kFftSize.
-    bool loadSlot(int slot, const double* spectrum, int fftSize);
+    // for the clears of a load: both input gathering buffers and the slot's overlap and
+    // history. The IR's taps are recovered from the spectrum and cut into partitions for
+    // every hop here, on the caller's thread. irLength, when the caller knows it, is the
+    // number of taps the IR really has (the rest of the spectrum's period is rounding
+    // noise and is not convolved); it is at most H. Returns false, changing nothing, for a
+    // bad slot, a null spectrum or an fftSize other than kFftSize.
+    bool loadSlot(int slot, const double* spectrum, int fftSize, int irLength = kHalfSize);
 
     // Starts over with a new hop (1 .. kMaxHop; values outside are clamped): clears the
-    // gathering buffers and every slot's overlapTail and blockOutput, hop position 0.
+    // gathering buffers, the input history and every slot's overlap, hop position 0.
     void reset(int hop);
 
-    // A slot switched off: clears its overlapTail and blockOutput. Bad slots are ignored.
+    // A slot switched off: clears its overlap, output block and history. Bad slots are ignored.
     void clearSlot(int slot);
 
     // The slot's parameter-derived values. A bad slot number gets a spare record that
@@ -89,14 +99,19 @@ public:
     // Inspection, for the audio thread or while no audio thread runs.
     int hopPosition() const { return pos_; }
     int currentHop() const { return b_; }
-    const CabSlot& slotState(int k) const { return slots_[static_cast<std::size_t>(k)]; } // k in 0 .. 5
+    const CabSlot& slotState(int k) const { return *slots_[static_cast<std::size_t>(k)]; } // k in 0 .. 5
+    // Input transforms and slot inverse transforms run so far (for tests of what is skipped).
+    long long transformCount() const { return transforms_; }
 
 private:
     void applyRequests();
+    void applyHop(int hop);
+    void bindWeights(CabSlot& s);
     void clearGathering();
     void processRunning(const float* inL, const float* inR, float* outL, float* outR, int frames);
     void processStopped(const float* inL, const float* inR, float* outL, float* outR, int frames);
     void hopStep();
+    void convolveSlot(CabSlot& s);
 
     // Per-block copy of the controls: loaded once at the start of a block.
     struct Strip {
@@ -114,6 +129,7 @@ private:
         bool lpEnabled = false;  // low-pass on
     };
     void loadStrips();
+    static bool quiet(CabSlot& s, const Strip& t);
 
     // Shared with non-audio threads (requests and effect-wide controls).
     std::atomic<float> requestedRate_;  // sample rate the next block uses
@@ -122,19 +138,37 @@ private:
     std::atomic<float> output_{0.5f};   // output level ("Output")
     std::atomic<int> running_{1};       // 0 passes the input through ("On/Off" off)
 
-    std::array<CabSlot, kSlots> slots_; // the six slots
+    std::array<std::unique_ptr<CabSlot>, kSlots> slots_; // the six slots
     CabSlotControls spareControls_;     // sink for writes to a bad slot number
 
+    // Loading threads only (serialised by the caller).
+    RealFft loadInverse_;               // spectrum -> taps, length N
+    IrPartitioner loadPartitioner_;     // taps -> partition spectra for the four hops
+    std::vector<double> loadTaps_;      // N doubles: the inverse transform of a spectrum
+
     // Audio thread only.
-    RealFft fft_;                     // audio-path transform of length kFftSize
+    SpectralMacFn mac_;               // the fastest multiply-accumulate this processor runs
+    IrPartitioner partitioner_;       // transforms of every size; cuts IRs for odd hops
     float rate_;                      // sample rate in force (filters use it)
-    int b_ = kInitialHop;             // hop B in force
+    int b_;                           // hop B in force
+    int m_;                           // transform size M for b_
+    int ring_;                        // input spectra the history holds for b_ (H/B rounded up)
+    int head_ = 0;                    // history entry of the newest hop
     int pos_ = 0;                     // hop position, 0 .. b_-1
+    long long transforms_ = 0;        // transforms run (inspection)
     std::vector<double> gatherLeft_;  // left input of the current hop, zero past b_
     std::vector<double> gatherRight_; // right input of the current hop, zero past b_
-    std::vector<double> spectrumLeft_;  // transform of gatherLeft_ at the last hop step
-    std::vector<double> spectrumRight_; // transform of gatherRight_ at the last hop step
-    std::array<Strip, kSlots> strips_;  // this block's controls
+    std::vector<double> historyLeft_;  // ring_ spectra of M doubles: the left input's last hops
+    std::vector<double> historyRight_; // the same for the right input
+    std::vector<double> sum_;          // a slot's sum of products (M doubles)
+    std::vector<double> result_;       // its inverse transform
+    std::vector<const double*> inputs_;  // a slot's input spectra, newest first
+    std::vector<const double*> weights_; // the matching partition spectra
+    std::vector<double> delayed_;        // a slot's delay-line output over a stretch (kMaxHop)
+    std::vector<double> volumes_;        // a slot's gliding volume over a stretch (kMaxHop)
+    std::vector<double> mixLeft_;        // the left mix over a stretch (kMaxHop)
+    std::vector<double> mixRight_;       // the right mix over a stretch (kMaxHop)
+    std::array<Strip, kSlots> strips_;   // this block's controls
     float outputLevel_ = 0.0f;        // this block's output level
 };
 

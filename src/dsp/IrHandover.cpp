@@ -1,17 +1,29 @@
 #include "dsp/IrHandover.h"
 
-#include <algorithm>
+#include <cstddef>
 
 namespace dsp {
 
-IrHandover::IrHandover()
-    : storage_(3 * static_cast<size_t>(kSize), 0.0)
+SlotIr::SlotIr()
+    : spectrum(kSize, 0.0)
+    , taps(kMaxTaps, 0.0)
+    , partitions(static_cast<std::size_t>(kHops) * kPartitionSet, 0.0)
 {
 }
 
-void IrHandover::publish(const double* values)
+int SlotIr::standardHopIndex(int hop)
 {
-    std::copy(values, values + kSize, buffer(back_));
+    switch (hop) {
+    case 64: return 0;
+    case 128: return 1;
+    case 256: return 2;
+    case 512: return 3;
+    default: return -1;
+    }
+}
+
+void IrHandover::publish()
+{
     // Release makes the buffer contents visible to whoever takes this index; acquire
     // makes the audio thread's last reads of the buffer we get back happen before we
     // overwrite it.

@@ -1,10 +1,13 @@
-// Lock-free hand-over of one slot's prepared IR spectrum from the threads that load IRs to
-// the audio thread: a triple buffer. The writer fills a buffer that only it owns and then
+// Lock-free hand-over of one slot's prepared IR from the threads that load IRs to the
+// audio thread: a triple buffer. The writer fills a buffer that only it owns and then
 // swaps it into the shared middle position with one atomic exchange; the audio thread
 // swaps the middle buffer into its own front position when a fresh one is waiting. Neither
-// side ever waits for the other and neither ever sees a half-written spectrum.
+// side ever waits for the other and neither ever sees a half-written IR.
 //
-// Every spectrum has the engine's one FFT size. All memory is allocated by the constructor.
+// What travels is everything the audio thread needs, prepared aside: the packed spectrum
+// as the effect prepared it (every spectrum has the engine's one FFT size), its taps, and
+// the partition spectra for each of the effect's four hops. All memory is allocated by the
+// constructor.
 #pragma once
 
 #include <atomic>
@@ -12,33 +15,51 @@
 
 namespace dsp {
 
+// One prepared IR as the audio thread consumes it.
+struct SlotIr {
+    static constexpr int kSize = 2048;             // N: doubles per packed spectrum
+    static constexpr int kMaxTaps = kSize / 2;     // H: the longest IR the engine convolves
+    static constexpr int kHops = 4;                // hops 64, 128, 256 and 512
+    static constexpr int kPartitionSet = 2 * kMaxTaps; // doubles per hop: H/B spectra of 2B
+
+    SlotIr();
+
+    static int standardHopIndex(int hop); // 0 .. 3 for 64 .. 512, -1 for any other hop
+    const double* partitionsFor(int set) const { return partitions.data() + set * kPartitionSet; }
+    double* partitionsFor(int set) { return partitions.data() + set * kPartitionSet; }
+
+    std::vector<double> spectrum;   // packed spectrum as published (kSize doubles)
+    std::vector<double> taps;       // time-domain IR, kMaxTaps values, zero past length
+    int length = 0;                 // taps that matter (0: the slot plays silence)
+    std::vector<double> partitions; // kHops sets of partition spectra (only length's worth filled)
+};
+
 class IrHandover {
 public:
-    static constexpr int kSize = 2048; // the FFT size: doubles per spectrum
+    static constexpr int kSize = SlotIr::kSize;
 
-    IrHandover();
+    IrHandover() = default;
     IrHandover(const IrHandover&) = delete;
     IrHandover& operator=(const IrHandover&) = delete;
 
-    // Non-audio thread. Calls must not overlap each other (the caller serialises loads),
-    // but may overlap acquire(). values holds kSize doubles.
-    void publish(const double* values);
+    // Non-audio thread: the buffer to fill, then publish(). Calls must not overlap each
+    // other (the caller serialises loads), but may overlap acquire().
+    SlotIr& writable() { return buffers_[back_]; }
+    void publish();
 
-    // Audio thread. Takes the newest published spectrum, if one arrived since the last
-    // call; returns true when it did (the caller then applies the clears of a load).
+    // Audio thread. Takes the newest published IR, if one arrived since the last call;
+    // returns true when it did (the caller then applies the clears of a load).
     bool acquire();
 
-    // Audio thread: the spectrum in use (all zeros until the first publish).
-    const double* values() const { return buffer(front_); }
+    // Audio thread: the IR in use (all zeros until the first publish).
+    const SlotIr& current() const { return buffers_[front_]; }
+    const double* values() const { return current().spectrum.data(); }
 
 private:
     static constexpr int kIndexMask = 3;
     static constexpr int kFresh = 4;
 
-    const double* buffer(int index) const { return storage_.data() + index * kSize; }
-    double* buffer(int index) { return storage_.data() + index * kSize; }
-
-    std::vector<double> storage_; // three buffers of kSize doubles, back to back
+    SlotIr buffers_[3];           // front, middle and back, by the indices below
     std::atomic<int> middle_{1};  // shared buffer index, with kFresh when not yet taken
     int back_ = 2;                // writer's buffer (touched by the serialised writers only)
     int front_ = 0;               // audio thread's buffer

@@ -1,4 +1,4 @@
-// Real-input FFT of one fixed power-of-two length (2048 or 4096) in a packed spectrum
+// Real-input FFT of one fixed power-of-two length (16 .. 4096) in a packed spectrum
 // layout: element k (0..N/2) is the real part of bin k, element N/2+k (1..N/2-1) its
 // imaginary part, with the kernel e^(+2*pi*i*k*n/N). Neither transform scales; call
 // rescale() after inverse(). All tables and the scratch buffer are allocated by the
@@ -12,7 +12,11 @@ namespace dsp {
 
 class RealFft {
 public:
-    explicit RealFft(int size); // size is 2048 or 4096
+    static constexpr int kMinSize = 16;
+    static constexpr int kMaxSize = 4096;
+    static bool isSupportedSize(int size); // a power of two in kMinSize .. kMaxSize
+
+    explicit RealFft(int size); // an unsupported size gets the 2048 engine
     RealFft(const RealFft&) = delete;
     RealFft& operator=(const RealFft&) = delete;
 

@@ -3,6 +3,7 @@
 #include "effect/Orvex.h"
 
 #include "dsp/ConvolutionEngine.h"
+#include "dsp/IrCache.h"
 #include "dsp/IrPreparer.h"
 #include "host/HostStrings.h"
 #include "platform/Platform.h"
@@ -15,6 +16,7 @@ Orvex::Orvex(vst::HostCallback audioMaster) : AudioEffectX(audioMaster, kNumProg
 {
     engine_ = std::make_unique<dsp::ConvolutionEngine>(sampleRate);
     preparer_ = std::make_unique<dsp::IrPreparer>();
+    cache_ = std::make_unique<dsp::IrCache>(*preparer_);
     spectrum_.assign(dsp::ConvolutionEngine::kFftSize, 0.0);
 
     canProcessReplacing();

@@ -23,6 +23,7 @@
 
 namespace dsp {
 class ConvolutionEngine;
+class IrCache;
 class IrPreparer;
 } // namespace dsp
 
@@ -115,6 +116,7 @@ private:
     int linkGuard_ = 0;                            // 1 while a propagated change is under way
     std::unique_ptr<dsp::ConvolutionEngine> engine_; // slots, convolution, strips, mix
     std::unique_ptr<dsp::IrPreparer> preparer_;    // turns files into spectra (loads only)
+    std::unique_ptr<dsp::IrCache> cache_;          // prepared IRs of recent files, over preparer_
     std::vector<double> spectrum_;                 // a prepared spectrum on its way to a slot
     std::mutex loadMutex_;                         // serialises loads; never taken by audio
     std::atomic<int> loadCount_{0};                // loads done so far

@@ -3,6 +3,7 @@
 #include "effect/Orvex.h"
 
 #include "dsp/ConvolutionEngine.h"
+#include "dsp/IrCache.h"
 #include "dsp/IrPreparer.h"
 #include "effect/EditorLink.h"
 #include "effect/OrvexDetail.h"
@@ -226,9 +227,11 @@ void Orvex::loadCabIr(int cab, const char* path)
         return;
     std::lock_guard<std::mutex> lock(loadMutex_);
     const int n = engine_->fftSize();
-    // An unreadable file leaves an all-zero spectrum: the slot falls silent.
-    preparer_->prepare(path, sampleRate, n, spectrum_.data());
-    engine_->loadSlot(cab - 1, spectrum_.data(), n);
+    // An unreadable file leaves an all-zero spectrum: the slot falls silent. A file
+    // prepared before for this rate, and unchanged since, comes from the cache.
+    int length = 0;
+    cache_->prepare(path, sampleRate, spectrum_.data(), length);
+    engine_->loadSlot(cab - 1, spectrum_.data(), n, length);
     loadCount_.fetch_add(1);
 }
 

@@ -275,3 +275,32 @@ TEST_P(RealFftSizes, RescaleMultipliesByExactlyOneOverN)
 INSTANTIATE_TEST_SUITE_P(BothLengths, RealFftSizes, ::testing::Values(2048, 4096));
 
 } // namespace
+
+namespace {
+
+// The partitioned convolution transforms 2B points for hops B of 8 .. 512 (and 16 for the
+// smallest hops). Every such length against the direct transform, and back.
+TEST(RealFftShortLengths, ForwardAndInverseMatchTheDirectTransform)
+{
+    for (int n = RealFft::kMinSize; n <= 1024; n *= 2) {
+        SCOPED_TRACE(n);
+        RealFft fft(n);
+        ASSERT_EQ(fft.size(), n);
+        const std::vector<double> x = randomSignal(n, static_cast<unsigned>(n));
+        const Guarded got = forwardChecked(fft, x);
+        const std::vector<double> want = directPacked(x);
+        for (int k = 0; k < n; ++k)
+            ASSERT_NEAR(got[static_cast<size_t>(k)], want[static_cast<size_t>(k)], 1e-12) << k;
+        Guarded back(static_cast<size_t>(n), -99.0);
+        fft.inverse(got.data(), back.data());
+        fft.rescale(back.data());
+        EXPECT_TRUE(back.intact());
+        for (int i = 0; i < n; ++i)
+            ASSERT_NEAR(back[static_cast<size_t>(i)], x[static_cast<size_t>(i)], 1e-14) << i;
+    }
+    // Lengths that are not powers of two, or out of range, get the 2048 engine.
+    for (int bad : {0, 8, 100, 8192})
+        EXPECT_EQ(RealFft(bad).size(), 2048) << bad;
+}
+
+} // namespace

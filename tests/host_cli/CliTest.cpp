@@ -14,6 +14,7 @@
 
 using testing::HasSubstr;
 using testing::MatchesRegex;
+using testing::Not;
 
 namespace {
 
@@ -135,6 +136,43 @@ TEST_F(OrvexCli, RenderScalesByTheDisplayedGainInBlocksThatDoNotDivideTheLength)
         EXPECT_THAT(r.out, HasSubstr(expected));
     }
     EXPECT_THAT(r.out, HasSubstr("rendered 1001 frames (0.023 s) at 44100 Hz in blocks of 100 through Orvex test gain\n"));
+}
+
+// --stats times every call into the plug-in: one per block of the render, the worst one
+// set against the time its block lasts. Only render takes it.
+TEST_F(OrvexCli, StatsReportTheTimeInsideThePlugin)
+{
+    ASSERT_TRUE(TestAudio::writeFloat(file("in.wav"), {TestAudio::noise(12, 0.5, 1001)}, 44100));
+    ProcessResult r = orvex({"render", GAIN_PLUGIN, "--in", file("in.wav"), "--out", file("out.wav"), "--block", "100",
+                             "--stats"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    double perSecond = -1.0, core = -1.0, total = -1.0, audio = -1.0, worst = -1.0, share = -1.0, lasts = -1.0;
+    long long calls = -1, worstCall = -1;
+    int frames = -1;
+    const std::size_t at = r.out.find("processing: ");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    ASSERT_EQ(std::sscanf(r.out.c_str() + at,
+                          "processing: %lf ms inside the plug-in per second of audio (%lf %% of one core), %lld calls, "
+                          "%lf ms in all for %lf s\nworst block: %lf ms for %d frames (call %lld), %lf %% of the %lf ms",
+                          &perSecond, &core, &calls, &total, &audio, &worst, &frames, &worstCall, &share, &lasts),
+              10)
+        << r.out;
+    EXPECT_EQ(calls, 11);
+    EXPECT_NEAR(audio, 1100.0 / 44100.0, 1e-3);
+    EXPECT_EQ(frames, 100);
+    EXPECT_NEAR(lasts, 100.0 / 44.1, 1e-3);
+    EXPECT_GE(total, worst);
+    EXPECT_GE(worst, total / 11.0 - 1e-6);
+    // The printed figures carry three decimals.
+    EXPECT_NEAR(perSecond, total / audio, 0.05 + 0.01 * perSecond);
+    EXPECT_NEAR(core, perSecond / 10.0, 0.002 + 0.01 * core);
+
+    r = orvex({"render", GAIN_PLUGIN, "--in", file("in.wav"), "--out", file("out.wav")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_THAT(r.out, Not(HasSubstr("processing:")));
+    r = orvex({"info", GAIN_PLUGIN, "--stats"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.err, HasSubstr("--stats belongs to the render command"));
 }
 
 TEST_F(OrvexCli, MonoInputFeedsBothInputsAndRateCanBeOverridden)

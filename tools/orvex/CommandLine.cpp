@@ -34,7 +34,7 @@ const char* CommandLine::usage()
 {
     return "usage:\n"
            "  orvex info PLUGIN [state options]\n"
-           "  orvex render PLUGIN --in IN.wav --out OUT.wav [state options] [--save-chunk FILE]\n"
+           "  orvex render PLUGIN --in IN.wav --out OUT.wav [state options] [--save-chunk FILE] [--stats]\n"
            "  orvex edit PLUGIN [state options] [edit options]\n"
            "  orvex snapshot PLUGIN --out EDITOR.png [state options]\n"
            "  orvex help\n"
@@ -64,6 +64,8 @@ const char* CommandLine::usage()
            "  --in FILE             input WAV: 8/16/24/32-bit PCM or 32/64-bit float\n"
            "  --out FILE            output WAV (snapshot: the PNG file to write)\n"
            "  --save-chunk FILE     after rendering, save the plug-in's bank chunk\n"
+           "  --stats               print the time spent inside the plug-in's audio callback per\n"
+           "                        second of audio (% of one core) and the longest block\n"
            "\n"
            "edit opens the plug-in's editor in a window of its own, idles it 30 times a second\n"
            "and prints what the editor tells the host, one line each: \"automate INDEX VALUE\",\n"
@@ -118,6 +120,14 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
                 return false;
             }
             options.plugin = arg;
+            continue;
+        }
+        if (arg == "--stats") {
+            if (!render) {
+                error = arg + " belongs to the render command";
+                return false;
+            }
+            options.stats = true;
             continue;
         }
         if (arg == "--destroy-window-first") {

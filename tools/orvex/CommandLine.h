@@ -42,6 +42,7 @@ struct Options {
     std::string screenshot;                   // edit: PNG of the host window's client area, or empty
     int afterMs = -1;                         // edit: when to take the screenshot; < 0 for the default
     bool destroyWindowFirst = false;          // edit: tear the host window down before effEditClose
+    bool stats = false;                       // render: report the time spent inside the plug-in
 };
 
 class CommandLine {

@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "PluginHost.h"
+#include "ProcessStats.h"
 #include "ProgressBar.h"
 #include "SignalMeter.h"
 #include "WavFile.h"
@@ -397,6 +398,7 @@ int Commands::render(const Options& options, std::ostream& out, std::ostream& er
         return kExitFailure;
     }
     SignalMeter meter(pluginOutputs);
+    ProcessStats stats(rate);
     ProgressBar progress(input.frames(), ProgressBar::wanted(input.frames(), rate));
     std::int64_t done = 0;
     bool failed = false;
@@ -412,7 +414,9 @@ int Commands::render(const Options& options, std::ostream& out, std::ostream& er
         for (auto& buffer : fileBuffers)
             std::fill(buffer.begin() + got, buffer.end(), 0.0f);
         std::fill(silence.begin(), silence.end(), 0.0f);
+        stats.begin();
         host.process(inPointers.data(), outPointers.data(), options.blockSize);
+        stats.end(options.blockSize);
         meter.add(outPointers.data(), got);
         if (!output.write(outPointers.data(), got, error)) {
             failed = true;
@@ -461,6 +465,8 @@ int Commands::render(const Options& options, std::ostream& out, std::ostream& er
             err << "orvex: warning: output " << (c + 1) << " held " << meter.nonFinite(c)
                 << " NaN or infinite samples (left out of peak and RMS)\n";
     }
+    if (options.stats)
+        stats.print(out);
     return kExitOk;
 }
 

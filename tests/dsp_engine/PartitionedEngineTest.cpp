@@ -1,0 +1,176 @@
+// The partitioned engine against the single-block scheme it replaced (SingleBlockEngine),
+// hop by hop, through the changes a session brings: IR loads, bypass toggles, a slot
+// moved to the other input, latency changes and the effect switched off and on.
+#include "EngineRig.h"
+#include "SingleBlockEngine.h"
+
+#include "dsp/ConvolutionEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <vector>
+
+using dsp::ConvolutionEngine;
+using namespace enginetest;
+
+namespace {
+
+// Applies the same change to both engines.
+void forBoth(ConvolutionEngine& a, SingleBlockEngine& b, const std::function<void(dsp::CabSlotControls&, int)>& f,
+             int k)
+{
+    f(a.slot(k), k);
+    f(b.slot(k), k);
+}
+
+TEST(PartitionedEngine, MatchesTheSingleBlockSchemeHopByHop)
+{
+    const int n = 2048;
+    const std::vector<PreparedIr> irs = {
+        prepareIr(decayingIr(1024, 31), n), prepareIr(decayingIr(333, 32), n), prepareIr(decayingIr(50, 33), n),
+        prepareIr(decayingIr(1000, 34), n), prepareIr(decayingIr(700, 35), n),
+    };
+    // Hop 100 is the engine's placeholder before a latency is chosen and 24 a hop the
+    // loader does not cut; both take the audio thread's own partitioning.
+    for (int hop : {64, 128, 256, 512, 100, 24}) {
+        SCOPED_TRACE(hop);
+        ConvolutionEngine fresh(44100.0f);
+        SingleBlockEngine old(44100.0f);
+        fresh.setOutput(0.7f);
+        old.setOutput(0.7f);
+        auto configure = [](dsp::CabSlotControls& c, int k) {
+            c.active = k != 4 ? 1 : 0;
+            c.leftInput = k % 2 == 0 ? 1 : 0;
+            c.rightInput = k % 2 == 0 ? 0 : 2;
+            c.volume = 0.3f + 0.1f * static_cast<float>(k);
+            c.panLeft = k == 1 ? 0.4f : 1.0f;
+            c.panRight = k == 2 ? 0.2f : 1.0f;
+            c.polarity = k == 3 ? -1 : 1;
+            c.lpEnabled = k % 3 != 2 ? 1 : 0;
+            c.lpFrequency = 2000.0 + 1500.0 * k;
+            c.hpEnabled = k % 2;
+            c.hpFrequency = 60.0 + 40.0 * k;
+            c.delayLength = 17 * k;
+        };
+        for (int k = 0; k < 6; ++k) {
+            forBoth(fresh, old, configure, k);
+            fresh.loadSlot(k, irs[static_cast<size_t>(k % 5)].spectrum.data(), n);
+            old.loadSlot(k, irs[static_cast<size_t>(k % 5)].spectrum.data());
+        }
+        fresh.reset(hop);
+        old.reset(hop);
+
+        const Samples left = noise(60 * 512, 41);
+        const Samples right = noise(60 * 512, 42);
+        Samples outA(left.size()), outB(left.size()), outC(left.size()), outD(left.size());
+        double peak = 1.0;
+        int b = hop;
+        int step = 0;
+        for (std::size_t at = 0; at < left.size(); ++step) {
+            // Changes between hops, at odd places in the stream.
+            switch (step) {
+            case 20: // a new IR, mid-hop below
+                fresh.loadSlot(1, irs[3].spectrum.data(), n);
+                old.loadSlot(1, irs[3].spectrum.data());
+                break;
+            case 30: // bypass as the effect does it: off, and the convolution cleared
+                fresh.slot(2).active = 0;
+                old.slot(2).active = 0;
+                fresh.clearSlot(2);
+                old.clearSlot(2);
+                break;
+            case 37:
+                fresh.slot(2).active = 1;
+                old.slot(2).active = 1;
+                break;
+            case 45: // slot 3 now convolves the left input; its past right input plays out
+                fresh.slot(3).leftInput = 1;
+                fresh.slot(3).rightInput = 0;
+                old.slot(3).leftInput = 1;
+                old.slot(3).rightInput = 0;
+                break;
+            case 66:
+                fresh.setRunning(false);
+                old.setRunning(false);
+                break;
+            case 70:
+                fresh.setRunning(true);
+                old.setRunning(true);
+                break;
+            case 80: { // a latency change reloads every cab
+                const int next = hop == 512 ? 128 : 512;
+                b = next;
+                fresh.reset(next);
+                old.reset(next);
+                for (int k = 0; k < 6; ++k) {
+                    fresh.loadSlot(k, irs[static_cast<size_t>((k + 1) % 5)].spectrum.data(), n);
+                    old.loadSlot(k, irs[static_cast<size_t>((k + 1) % 5)].spectrum.data());
+                }
+                break;
+            }
+            default:
+                break;
+            }
+            // Blocks end on hop boundaries, except around the load (step 20 starts mid-hop).
+            int frames = step == 19 ? b / 3 : (step == 20 ? b - b / 3 : b);
+            frames = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(frames), left.size() - at));
+            fresh.process(left.data() + at, right.data() + at, outA.data() + at, outB.data() + at, frames);
+            old.process(left.data() + at, right.data() + at, outC.data() + at, outD.data() + at, frames);
+            at += static_cast<std::size_t>(frames);
+            if (step == 19)
+                continue;
+            ASSERT_EQ(fresh.currentHop(), b);
+            ASSERT_EQ(old.hop(), b);
+            for (int k = 0; k < 6; ++k) {
+                const double* x = fresh.slotState(k).blockOutput.data();
+                const double* y = old.block(k);
+                for (int i = 0; i < b; ++i) {
+                    peak = std::max(peak, std::fabs(y[i]));
+                    ASSERT_NEAR(x[i], y[i], 1e-12 * peak) << "step " << step << " slot " << k << " sample " << i;
+                }
+            }
+        }
+        for (std::size_t t = 0; t < left.size(); ++t) {
+            ASSERT_NEAR(outA[t], outC[t], 1e-6 * (1.0 + std::fabs(outC[t]))) << t;
+            ASSERT_NEAR(outB[t], outD[t], 1e-6 * (1.0 + std::fabs(outD[t]))) << t;
+        }
+    }
+}
+
+// Work that is not needed is not done: inputs no active slot reads are not transformed,
+// inactive slots are not transformed back, and with the effect off nothing runs at all.
+TEST(PartitionedEngine, SkipsTransformsNobodyNeeds)
+{
+    const std::vector<double> ones = unitSpectrum(2048);
+    const Samples x = noise(64 * 10, 51);
+    struct Case {
+        int active[6];
+        int right[6]; // 1: the slot reads the right input
+        bool running;
+        long long perHop; // forward transforms plus inverse transforms per hop
+    };
+    const Case cases[] = {
+        {{0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}, true, 0},
+        {{1, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}, true, 2},
+        {{1, 1, 1, 0, 0, 0}, {0, 0, 0, 0, 0, 0}, true, 4},
+        {{1, 0, 0, 0, 0, 1}, {0, 0, 0, 0, 0, 1}, true, 4},
+        {{1, 1, 1, 1, 1, 1}, {0, 1, 0, 1, 0, 1}, true, 8},
+        {{1, 1, 1, 1, 1, 1}, {0, 1, 0, 1, 0, 1}, false, 0},
+    };
+    for (const Case& c : cases) {
+        ConvolutionEngine e(44100.0f);
+        for (int k = 0; k < 6; ++k) {
+            plainSlot(e, k, c.right[k]);
+            e.slot(k).active = c.active[k];
+            e.loadSlot(k, ones.data(), 2048);
+        }
+        e.reset(64);
+        e.setRunning(c.running);
+        run(e, x, x, 64);
+        EXPECT_EQ(e.transformCount(), 10 * c.perHop);
+    }
+}
+
+} // namespace

@@ -1,0 +1,109 @@
+#include "dsp/IrCache.h"
+#include "dsp/IrPreparer.h"
+
+#include "TestWav.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+using dsp::IrCache;
+using dsp::IrPreparer;
+
+namespace {
+
+constexpr int kN = IrPreparer::kFftSize;
+
+struct Loaded {
+    bool accepted = false;
+    int length = -1;
+    std::vector<double> spectrum = std::vector<double>(kN, -1.0);
+};
+
+Loaded viaCache(IrCache& cache, const std::string& path, float rate)
+{
+    Loaded r;
+    r.accepted = cache.prepare(path.c_str(), rate, r.spectrum.data(), r.length);
+    return r;
+}
+
+Loaded direct(const std::string& path, float rate)
+{
+    IrPreparer p;
+    Loaded r;
+    r.accepted = p.prepare(path.c_str(), rate, kN, r.spectrum.data());
+    r.length = p.irLength();
+    return r;
+}
+
+void expectSame(const Loaded& a, const Loaded& b)
+{
+    EXPECT_EQ(a.accepted, b.accepted);
+    EXPECT_EQ(a.length, b.length);
+    EXPECT_EQ(a.spectrum, b.spectrum);
+}
+
+// A repeated load reads no file and answers exactly what reading would; another rate is
+// another entry; a file changed on disk (even at the same size) is read again.
+TEST(IrCache, RepeatsComeFromMemoryAndChangedFilesAreReadAgain)
+{
+    testwav::TempFolder dir("orvex-ircache");
+    const std::string a = dir.file("a.wav");
+    ASSERT_TRUE(testwav::write(a, testwav::decayingIr(300, 1), 1, 48000));
+    IrPreparer preparer;
+    IrCache cache(preparer);
+
+    expectSame(viaCache(cache, a, 44100.0f), direct(a, 44100.0f));
+    expectSame(viaCache(cache, a, 44100.0f), direct(a, 44100.0f));
+    EXPECT_EQ(cache.reads(), 1);
+    EXPECT_EQ(cache.hits(), 1);
+
+    expectSame(viaCache(cache, a, 96000.0f), direct(a, 96000.0f));
+    EXPECT_EQ(cache.reads(), 2);
+
+    // Same length, other samples: only the file's times tell.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(testwav::write(a, testwav::decayingIr(300, 2), 1, 48000));
+    const Loaded changed = viaCache(cache, a, 44100.0f);
+    EXPECT_EQ(cache.reads(), 3);
+    expectSame(changed, direct(a, 44100.0f));
+    EXPECT_NE(changed.spectrum, direct(dir.file("missing.wav"), 44100.0f).spectrum);
+}
+
+// What is not a regular file is never remembered (each request goes to the preparer,
+// which refuses it); the cache keeps at most its capacity, dropping the least recently used.
+TEST(IrCache, OnlyRegularFilesAndBoundedByItsCapacity)
+{
+    testwav::TempFolder dir("orvex-ircache-bound");
+    IrPreparer preparer;
+    IrCache cache(preparer, 2);
+
+    for (const std::string& odd : {dir.file("missing.wav"), dir.file("")}) {
+        const Loaded r = viaCache(cache, odd, 44100.0f);
+        EXPECT_FALSE(r.accepted) << odd;
+        EXPECT_EQ(r.spectrum, std::vector<double>(kN, 0.0));
+    }
+    EXPECT_EQ(cache.reads() + cache.hits(), 0);
+
+    std::vector<std::string> files;
+    for (int i = 0; i < 3; ++i) {
+        files.push_back(dir.file("f" + std::to_string(i) + ".wav"));
+        ASSERT_TRUE(testwav::write(files.back(), testwav::decayingIr(100 + i, static_cast<unsigned>(i)), 1, 44100));
+    }
+    viaCache(cache, files[0], 44100.0f);
+    viaCache(cache, files[1], 44100.0f);
+    viaCache(cache, files[0], 44100.0f); // f0 is now the most recent
+    viaCache(cache, files[2], 44100.0f); // drops f1
+    EXPECT_EQ(cache.reads(), 3);
+    viaCache(cache, files[0], 44100.0f);
+    viaCache(cache, files[2], 44100.0f);
+    EXPECT_EQ(cache.reads(), 3);
+    expectSame(viaCache(cache, files[1], 44100.0f), direct(files[1], 44100.0f));
+    EXPECT_EQ(cache.reads(), 4);
+}
+
+} // namespace
