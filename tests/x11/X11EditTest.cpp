@@ -332,6 +332,16 @@ TEST_F(X11Edit, NoDialogProgramIsToldInTheFolderLabel)
     EXPECT_GT(inked, 100) << "cab 3's folder label shows no notice";
 }
 
+// A screenshot asked for after the editor's end is reported as missing, not as done.
+TEST_F(X11Edit, AScreenshotDueAfterTheEndIsAFailure)
+{
+    const std::string shot = scratch + "/late.png";
+    Orvex edit({"edit", kPlugin, "--seconds", "0.3", "--screenshot", shot, "--after", "2000"});
+    EXPECT_EQ(edit.finish(), 2) << edit.output();
+    EXPECT_EQ(edit.output().find("screenshot "), std::string::npos) << edit.output();
+    EXPECT_EQ(readPng(shot).width, 0);
+}
+
 // The host destroys its window while the editor is open, idles the editor and closes it:
 // the plug-in neither crashes nor stops the host (nor leaks, under the sanitizer build).
 TEST_F(X11Edit, HostDestroyingItsWindowBeforeClosingTheEditor)
