@@ -87,6 +87,10 @@ public:
     virtual void onPaint(const Rect& damaged) = 0;
     // A mouse button went down at a point in window coordinates.
     virtual void onButtonDown(const Point& where) = 0;
+    // The same, from a system that reports the press after the fact (X11: events are read at
+    // the next idle, when a quick click may be over): `buttons` holds the buttons and
+    // modifiers (MouseBits) as they were at the press. The default forgets them.
+    virtual void onButtonPress(const Point& where, std::int32_t /*buttons*/) { onButtonDown(where); }
     // The wheel turned over a point in window coordinates; distance in notches (one notch
     // forward is +1.0, a Win32 delta of 120).
     virtual void onWheel(const Point& where, float distance) = 0;
