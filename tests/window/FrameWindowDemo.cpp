@@ -242,6 +242,7 @@ int main()
     DemoEditor editor(*host);
     editor.open();
     std::unique_ptr<cli::PluginHost> plugin; // a loaded plug-in, for the plug-in commands
+    std::unique_ptr<cli::HostWindow> pluginWindow; // where its editor opens, kept between rounds
     int pluginWidth = 0, pluginHeight = 0;   // its editor's size
 
     CommandQueue queue;
@@ -352,15 +353,24 @@ int main()
             }
             pluginWidth = w;
             pluginHeight = h;
-            say(runEditor(*plugin, w, h, false));
-        } else if (verb == "plugincycles" && plugin) {
+            pluginWindow = cli::HostWindow::create("Orvex plug-in host", w, h, error);
+            say(pluginWindow ? runEditor(*plugin, *pluginWindow) : "error " + error);
+        } else if (verb == "plugincycles" && pluginWindow) {
             const int n = std::stoi(argument);
             std::string last;
             for (int i = 0; i < n; ++i)
-                last = runEditor(*plugin, pluginWidth, pluginHeight, false);
+                last = runEditor(*plugin, *pluginWindow);
             say("plugincycled " + std::to_string(n) + " " + last);
-        } else if (verb == "pluginparentfirst" && plugin) {
-            say(runEditor(*plugin, pluginWidth, pluginHeight, true));
+        } else if (verb == "pluginparentfirst" && pluginWindow) {
+            // Each round in a new host window that goes before the editor is closed.
+            const int n = argument.empty() ? 1 : std::stoi(argument);
+            std::string last;
+            for (int i = 0; i < n; ++i) {
+                std::unique_ptr<cli::HostWindow> doomed =
+                    cli::HostWindow::create("Orvex plug-in host", pluginWidth, pluginHeight, error);
+                last = doomed ? runEditor(*plugin, *doomed, true) : "error " + error;
+            }
+            say(last);
         } else {
             say("error unknown command " + verb);
         }

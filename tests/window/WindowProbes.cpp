@@ -114,12 +114,9 @@ void DestroyProbe::watch(HWND hwnd)
 bool DestroyProbe::destroyed() { return watchedDestroyed; }
 bool DestroyProbe::targetLeft() { return watchedTargetLeft; }
 
-std::string runEditor(cli::PluginHost& plugin, int width, int height, bool parentFirst)
+std::string runEditor(cli::PluginHost& plugin, cli::HostWindow& host, bool parentFirst)
 {
-    std::string error;
-    std::unique_ptr<cli::HostWindow> window = cli::HostWindow::create("Orvex plug-in host", width, height, error);
-    if (!window)
-        return "error " + error;
+    cli::HostWindow* window = &host;
     if (!plugin.openEditor(window->nativeHandle()))
         return "error the plug-in did not open its editor";
     for (int i = 0; i < 3; ++i) {

@@ -3,6 +3,7 @@
 // open/idle/close round of a plug-in's editor in a fresh host window.
 #pragma once
 
+#include "HostWindow.h"
 #include "PluginHost.h"
 
 #include <windows.h>
@@ -22,8 +23,8 @@ struct DestroyProbe {
     static bool targetLeft(); // a drop target was still registered then
 };
 
-// Opens the plug-in's editor in a fresh host window, lets it paint and idle for a moment,
-// then closes it as a host does, or (parentFirst) destroys the host window first and closes
-// the editor after a few more idles. Answers "editor child=1 registered=1[ childgone=1
+// Opens the plug-in's editor in a host window, lets it paint and idle for a moment, then
+// closes it as a host does, or (parentFirst) destroys the host window first and closes the
+// editor after a few more idles. Answers "editor child=1 registered=1[ childgone=1
 // targetleft=0] classleft=0" or "error ...".
-std::string runEditor(cli::PluginHost& plugin, int width, int height, bool parentFirst);
+std::string runEditor(cli::PluginHost& plugin, cli::HostWindow& window, bool parentFirst = false);

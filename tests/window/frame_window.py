@@ -13,8 +13,8 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from windowtest import (SCREENSHOTS, Image, WineProgram, check, click, drag, find_window, finish, grab_screen,
-                        run_wine, stop_wine, xdo)
+from windowtest import (SCREENSHOTS, Image, WineProgram, check, click, find_window, finish, grab_screen,
+                        run_wine, settle_dialog, stop_wine, xdo)
 import time
 
 demo_exe, drop_exe = sys.argv[1], sys.argv[2]
@@ -53,7 +53,20 @@ check(not opened.differences(Image(shot("opened_screen.png"))), "the host's capt
 
 # Knob: drag right and up from its centre. The tracking loop reads the live mouse state and
 # reports each step; the window follows during the drag.
-drag(ox + 40, oy + 40, ox + 70, oy + 25)
+xdo("mousemove", ox + 40, oy + 40)
+time.sleep(0.1)
+xdo("mousedown", 1)
+time.sleep(0.2)
+for step in range(1, 11):
+    xdo("mousemove", ox + 40 + 3 * step, oy + 40 - step)
+    time.sleep(0.05)
+time.sleep(0.3)
+# Still held: the tracking loop keeps the window drawn (idle and pending paints).
+grab_screen(shot("knob_during_drag.png"), ox, oy, W, H)
+xdo("mouseup", 1)
+time.sleep(0.3)
+check(Image(shot("knob_during_drag.png")).differences(opened, area=(20, 20, 60, 60)),
+      "the window shows the knob moving while the button is still held")
 lines = demo.drain()
 values = [float(l.split()[2]) for l in lines if l.startswith("value 1 ")]
 check("begin 1" in lines and "end 1" in lines and lines.index("begin 1") < lines.index("end 1"),
@@ -118,10 +131,8 @@ check(Image(shot("latency_chosen.png")).differences(moved, area=(140, 27, 200, 5
 if check(len(irs) >= 1, "real IRs were fetched (%d)" % len(irs)):
     for answer in ("escape", "type"):
         click(ox + 228, oy + 39, settle=0.2)
-        dialog = find_window("Test for open file selector", timeout=15)
-        if not check(dialog is not None, "the load button opens the open-file dialog"):
+        if not check(settle_dialog("Test for open file selector"), "the load button opens the open-file dialog"):
             break
-        time.sleep(0.5)
         if answer == "escape":
             xdo("key", "Escape")
             got = demo.expect(r"^(cancel|file )", timeout=10)

@@ -16,6 +16,7 @@ import time
 WINE_RUN = os.environ["ORVEX_WINE_RUN"]
 SCREENSHOTS = os.environ.get("ORVEX_SCREENSHOTS", ".")
 FAILURES = []
+STARTED = time.time()
 
 
 def wine_env():
@@ -30,7 +31,7 @@ def stop_wine():
 
 
 def check(condition, what):
-    print(("ok:   " if condition else "FAIL: ") + what, flush=True)
+    print("%s %5.1fs  %s" % ("ok:  " if condition else "FAIL:", time.time() - STARTED, what), flush=True)
     if not condition:
         FAILURES.append(what)
     return condition
@@ -159,14 +160,29 @@ def grab_screen(path, x, y, w, h):
 
 
 class Image:
-    """An RGB picture read through ImageMagick."""
+    """An RGB picture read through ImageMagick: from a file, or (grab) from the screen."""
 
-    def __init__(self, path):
+    def __init__(self, path=None):
+        if path is None:
+            return
         size = subprocess.run(["identify", "-format", "%w %h", path], stdout=subprocess.PIPE, check=True,
                               text=True).stdout.split()
         self.width, self.height = int(size[0]), int(size[1])
         self.rgb = subprocess.run(["convert", path, "-alpha", "off", "-depth", "8", "rgb:-"], stdout=subprocess.PIPE,
                                   check=True).stdout
+
+    @staticmethod
+    def grab(x, y, w, h, keep=None):
+        """The screen rectangle as the X server shows it; also written to the PNG file `keep`."""
+        image = Image()
+        image.width, image.height = w, h
+        image.rgb = subprocess.run(["import", "-silent", "-window", "root", "-crop", "%dx%d+%d+%d" % (w, h, x, y),
+                                    "+repage", "-depth", "8", "rgb:-"], stdout=subprocess.PIPE, check=True).stdout
+        if keep:
+            os.makedirs(os.path.dirname(keep) or ".", exist_ok=True)
+            subprocess.run(["convert", "-size", "%dx%d" % (w, h), "-depth", "8", "rgb:-", keep], input=image.rgb,
+                           check=True)
+        return image
 
     def pixel(self, x, y):
         i = 3 * (y * self.width + x)
@@ -204,3 +220,25 @@ def window_geometry(title_regex, timeout=15.0):
             return int(g["X"]), int(g["Y"]), int(g["WIDTH"]), int(g["HEIGHT"])
         time.sleep(0.2)
     return None
+
+
+def settle_dialog(title, timeout=15.0):
+    """Waits for a dialog with this title and puts the pointer over it: without a window
+    manager the X keyboard focus follows the pointer, so keys typed next go to the dialog.
+    True when the dialog is there."""
+    g = window_geometry("^%s$" % re.escape(title), timeout=timeout)
+    if g is None:
+        return False
+    xdo("mousemove", g[0] + g[2] // 2, g[1] + 12)
+    time.sleep(1.0) # the dialog fills its lists after it shows
+    return True
+
+
+def wait_gone(title, timeout=10.0):
+    """Waits until no visible window has this exact title; True when it is gone."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        if find_window(title, timeout=0.1) is None:
+            return True
+        time.sleep(0.1)
+    return False

@@ -177,10 +177,10 @@ Window* Win32Layer::createWindow(NativeHandle parent, std::int32_t width, std::i
 void Win32Layer::destroyWindow(Window* window)
 {
     Win32Window* w = asWin32(window);
-    if (w->dropRegistered && w->hwnd != nullptr)
-        RevokeDragDrop(w->hwnd);
+    // The window is ours to destroy only while the host has not destroyed it already (its
+    // WM_DESTROY cleared hwnd and revoked the drop target then).
     if (w->hwnd != nullptr)
-        DestroyWindow(w->hwnd); // delivers WM_DESTROY, hence onDestroy
+        DestroyWindow(w->hwnd); // delivers WM_DESTROY: drop target revoked, then onDestroy
     delete w;
     releaseClass();
 }
