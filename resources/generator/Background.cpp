@@ -52,8 +52,8 @@ Rgba grilleCloth(float x, float y)
     const float thread = hash01(across ? cy : cx, across ? cx / 2 : cy / 2, 31);
     const Rgba dark = rgb(14, 12, 11), light = rgb(92, 78, 62);
     Rgba c = mix(dark, light, clamp01(shade * (0.35f + 0.35f * thread)));
-    if (hash01(cx, cy, 32) > 0.93f)
-        c = mix(c, rgb(170, 160, 140), 0.35f * shade);
+    if (hash01(cx, cy, 32) > 0.965f)
+        c = mix(c, rgb(170, 160, 140), 0.3f * shade);
     return c;
 }
 

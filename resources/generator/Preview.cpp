@@ -30,6 +30,10 @@ Image preview(bool lit)
             Text::drawCentred(image, Face::Sans, 10, "256", p.x + p.w / 2.0f, p.y + 16.0f, solid(rgb(0, 0, 0)));
             continue;
         }
+        // A held push button draws nothing (its picture has one frame): the panel beneath
+        // shows it pressed.
+        if (lit && (p.kind == Kind::Load || p.kind == Kind::Previous || p.kind == Kind::Next))
+            continue;
         const Resource& r = resource(p.bitmap);
         const int frameHeight = r.height / r.frames;
         int frame = 0;

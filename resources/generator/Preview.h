@@ -6,8 +6,8 @@
 
 namespace skin {
 
-// `lit` false: every button in frame 0 and the knobs at assorted values; true: frame 1 and
-// other values.
+// `lit` false: every button in frame 0 and the knobs at assorted values; true: frame 1, the
+// push buttons held down, and other knob values.
 Image preview(bool lit);
 
 } // namespace skin
