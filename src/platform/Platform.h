@@ -353,6 +353,22 @@ std::vector<DirectoryEntry> listDirectory(const char* pattern);
 // The caller closes the result with fclose.
 std::FILE* openRegularFile(const char* path);
 
+// What tells a file's contents apart without opening it: its size, its last-write time and,
+// where the system keeps one, its status-change time (0 elsewhere), each time at the finest
+// resolution the system records. A rewrite of the file changes at least one of them.
+struct FileStamp {
+    std::int64_t size = 0;    // bytes
+    std::int64_t written = 0; // last write: ns since the epoch (POSIX), 100 ns ticks (Windows)
+    std::int64_t changed = 0; // status change, ns since the epoch (POSIX); 0 on Windows
+    bool operator==(const FileStamp& o) const
+    {
+        return size == o.size && written == o.written && changed == o.changed;
+    }
+};
+// The stamp of a regular file; false, leaving stamp alone, for a missing path or anything
+// that is not a regular file (a folder, a FIFO, a device). Never opens the file.
+bool regularFileStamp(const char* path, FileStamp& stamp);
+
 // An identifier of the calling thread, equal for calls from the same thread.
 std::uint64_t currentThreadId();
 

@@ -126,6 +126,18 @@ std::FILE* openRegularFile(const char* path)
     return file;
 }
 
+bool regularFileStamp(const char* path, FileStamp& stamp)
+{
+    struct stat st {};
+    if (path == nullptr || *path == '\0' || ::stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    stamp.size = static_cast<std::int64_t>(st.st_size);
+    stamp.written = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    // The status-change time moves on every write, even one that sets the old write time back.
+    stamp.changed = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return true;
+}
+
 std::uint64_t currentThreadId()
 {
     // The thread's own handle rather than a thread_local counter: a plug-in module that a
