@@ -3,9 +3,9 @@
 #include "dsp/IrHandover.h"
 #include "dsp/IrPreparer.h"
 
+#include "platform/Platform.h"
+
 #include <algorithm>
-#include <sys/stat.h>
-#include <sys/types.h>
 
 namespace dsp {
 
@@ -21,36 +21,11 @@ IrCache::IrCache(IrPreparer& preparer, int capacity)
 {
 }
 
-bool IrCache::stampOf(const char* path, Stamp& stamp)
-{
-    // A status query never opens the file, so it cannot block on a FIFO or a device.
-#if defined(_WIN32)
-    struct _stat64 st;
-    if (_stat64(path, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG)
-        return false;
-    stamp.size = static_cast<std::int64_t>(st.st_size);
-    // Whole seconds only here: a file rewritten within the same second with the same
-    // size is taken for the old one until its time moves on.
-    stamp.modified = static_cast<std::int64_t>(st.st_mtime) * 1000000000;
-    stamp.changed = 0;
-#else
-    struct stat st;
-    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    stamp.size = static_cast<std::int64_t>(st.st_size);
-    stamp.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    // The status-change time moves on every write, even one that restores the old
-    // modification time.
-    stamp.changed = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
-#endif
-    return true;
-}
-
 bool IrCache::prepare(const char* path, float hostRate, double* spectrumOut, int& irLength)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    Stamp stamp;
-    if (path == nullptr || !stampOf(path, stamp)) {
+    platform::FileStamp stamp;
+    if (path == nullptr || !platform::regularFileStamp(path, stamp)) {
         // Not a regular file (or none at all): nothing to remember; the preparer gives
         // its neutral answer.
         const bool accepted = preparer_.prepare(path, hostRate, kN, spectrumOut);
@@ -76,8 +51,8 @@ bool IrCache::prepare(const char* path, float hostRate, double* spectrumOut, int
     ++reads_;
     // A file that changed while it was read may be half old, half new: keep it only if it
     // still looks as it did before the read.
-    Stamp after;
-    if (!stampOf(path, after) || !(after == stamp))
+    platform::FileStamp after;
+    if (!platform::regularFileStamp(path, after) || !(after == stamp))
         return accepted;
     if (static_cast<int>(entries_.size()) >= capacity_) {
         // Reuse the least recently used entry's storage.

@@ -1,15 +1,18 @@
 // Prepared IRs of recently loaded files, so that loading the same file again (a program
 // change, a "Latency" change, stepping back and forth through a folder, a linked partner)
-// reads no file. An entry is keyed by the path, the file's size and modification time
-// (and, where the system has it, its status-change time) and the host rate the IR was
-// resampled for: a file changed on disk no longer matches and is read again. Only regular
-// files are ever cached; anything else goes to the preparer, which decides what to do.
+// reads no file. An entry is keyed by the path, the file's size and last-write time (and,
+// where the system has it, its status-change time; see platform::FileStamp) and the host
+// rate the IR was resampled for: a file changed on disk no longer matches and is read
+// again. Only regular files are ever cached; anything else goes to the preparer, which
+// decides what to do.
 //
 // Bounded: at most `capacity` entries (each one spectrum of N doubles and its path), the
 // least recently used one making room. Thread-safe for the threads that load IRs: a mutex
 // guards the entries and the preparer (which must not run twice at once). The audio thread
 // never touches it.
 #pragma once
+
+#include "platform/Platform.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -43,27 +46,14 @@ public:
     void clear();
 
 private:
-    // What identifies a file's contents without reading it.
-    struct Stamp {
-        std::int64_t size = 0;
-        std::int64_t modified = 0;   // modification time, ns where available
-        std::int64_t changed = 0;    // status-change time, ns where available (else 0)
-        bool operator==(const Stamp& o) const
-        {
-            return size == o.size && modified == o.modified && changed == o.changed;
-        }
-    };
     struct Entry {
         std::string path;             // as given
-        Stamp stamp;                  // the file when it was read
+        platform::FileStamp stamp;    // the file when it was read
         float rate = 0.0f;            // host rate it was resampled for
         bool accepted = false;        // what the preparer answered
         int length = 0;               // IR length the preparer reported
         std::vector<double> spectrum; // N doubles
     };
-
-    // Stamp of a regular file; false for anything else (missing, directory, FIFO, device).
-    static bool stampOf(const char* path, Stamp& stamp);
 
     IrPreparer& preparer_;     // reads and prepares on a miss
     int capacity_;             // most entries kept

@@ -72,6 +72,13 @@ bool SDEditor::open(void* parentWindow)
         bits.store(0);
     model_.show(orvexEffect_ ? orvexEffect_->getParameter(orvex::kLatency) : 0.0f);
     buildViews();
+    // A host window was given but no window of ours could be made in it (on Linux: no X
+    // display to open). The host is told the editor did not open (effEditOpen answers 0)
+    // instead of keeping an editor nobody can see.
+    if (parentWindow && frame && !frame->getWindow()) {
+        close();
+        return false;
+    }
     open_.store(true, std::memory_order_release);
     // Everything the effect pushed while the views were made is shown now.
     for (int cab = 0; cab < kCabs; ++cab)
@@ -241,6 +248,18 @@ void SDEditor::mirrorCab(int cab)
     }
     if (gui::CTextLabel* label = folderLabels_[cab]) {
         label->setText(view.label.c_str());
+        label->setDirty(true);
+    }
+}
+
+void SDEditor::showCabNotice(int cab, const char* text)
+{
+    // Only on the editor's thread, where the load buttons' requests arrive; a notice from
+    // anywhere else has no user looking at a dialog and is dropped.
+    if (!isCab(cab) || !text || !onEditorThread())
+        return;
+    if (gui::CTextLabel* label = folderLabels_[cab]) {
+        label->setText(text);
         label->setDirty(true);
     }
 }

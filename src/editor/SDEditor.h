@@ -70,6 +70,8 @@ public:
     void stepCabFileNext(int cab, std::int32_t& index, char* name) override;
     void stepCabFilePrevious(int cab, std::int32_t& index, char* name) override;
     void listFolder(int tag, const char* folder) override;
+    // The label shows the text until it next shows the cab's folder.
+    void showCabNotice(int cab, const char* text) override;
 
     // --- inspection (tests, snapshots) -------------------------------------------------------
     gui::CControl* control(int index) const;

@@ -184,6 +184,8 @@ void SDEditor::buildCab(int cab, gui::CBitmap* const bitmaps[])
     // The folder label first shows the folder as stored; listFolder replaces it with the
     // shortened text once the menu is filled.
     const std::string folder = model_.folder(cab);
+    // Like every control with a picture, the label takes its plate's size: 267 pixels wide
+    // for cabs 1, 3, 5 (picture 20), 232 for cabs 2, 4, 6 (picture 14).
     gui::CBitmap* plate = bitmaps[odd ? 20 : 14];
     auto* label = new gui::CTextLabel(bitmapRect(83 + dx, 124 + dy, plate, 1), folder.c_str(), plate, 0);
     styleText(label, gui::kWhiteCColor);

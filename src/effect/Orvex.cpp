@@ -5,6 +5,7 @@
 #include "dsp/ConvolutionEngine.h"
 #include "dsp/IrCache.h"
 #include "dsp/IrPreparer.h"
+#include "effect/IrLoader.h"
 #include "host/HostStrings.h"
 #include "platform/Platform.h"
 
@@ -37,6 +38,12 @@ Orvex::Orvex(vst::HostCallback audioMaster) : AudioEffectX(audioMaster, kNumProg
         f.store(0);
     for (auto& v : values_)
         v.store(0.0f);
+    for (int cab = 0; cab < kNumCabs; ++cab) {
+        loadTickets_[cab].store(0);
+        loadedTickets_[cab].store(0);
+    }
+    loader_ = std::make_unique<IrLoader>(
+        [this](int cab, const char* path, std::uint32_t ticket) { loadTicketed(cab, path, ticket); });
     for (auto& record : programs_)
         record.makeFresh();
     ownerThread_.store(platform::currentThreadId());
@@ -46,10 +53,15 @@ Orvex::Orvex(vst::HostCallback audioMaster) : AudioEffectX(audioMaster, kNumProg
     linkGuard_ = 0;
 }
 
-Orvex::~Orvex() = default;
+Orvex::~Orvex()
+{
+    loader_.reset(); // its thread uses the engine and the preparer until it ends
+}
 
 void Orvex::processReplacing(float** inputs, float** outputs, vst::Int32 sampleFrames)
 {
+    // Remembered so that loads asked for on this thread go to the loader.
+    audioThread_.store(platform::currentThreadId(), std::memory_order_relaxed);
     if (!inputs || !outputs || sampleFrames <= 0)
         return;
     engine_->process(inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames);

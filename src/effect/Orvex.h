@@ -4,7 +4,9 @@
 // Threads (see DESIGN.md): the dispatcher (programs, chunks, names, sample rate, editor)
 // runs on the host's UI thread; setParameter on UI or automation threads; processReplacing
 // on the audio thread, which never waits for the others: IR loads are prepared aside and
-// handed over by the engine, parameter-derived values are atomics.
+// handed over by the engine, parameter-derived values are atomics. A load asked for on the
+// audio thread itself (automation that a host delivers there) is prepared by the effect's
+// own loader thread (IrLoader).
 //
 // The definitions are split by responsibility: Orvex.cpp (lifecycle, identity, sample
 // rate), OrvexParameters.cpp (parameter changes and displays), OrvexCabFiles.cpp (file
@@ -30,6 +32,7 @@ class IrPreparer;
 namespace orvex {
 
 class EditorLink;
+class IrLoader;
 
 class Orvex : public AudioEffectX {
 public:
@@ -63,7 +66,10 @@ public:
     // Host UI thread, with processing switched off (as hosts do).
     void setSampleRate(float rate) override;
 
-    // IR loading, on the calling (non-audio) thread. cab is 1..6.
+    // IR loading, in line on the calling thread; but when the call comes on the thread that
+    // runs processReplacing (a host delivering automation there), the file is read and
+    // prepared by the effect's loader thread instead and its spectrum arrives a little
+    // later. cab is 1..6.
     void loadCabIr(int cab, const char* path);
     void reloadAllCabs();
 
@@ -87,6 +93,10 @@ public:
     dsp::ConvolutionEngine& engine() { return *engine_; }
     // How many IR loads have run (each reads one file); lets tests see what a change loads.
     int loadCount() const { return loadCount_.load(); }
+    // Whether a load handed to the loader thread has not been carried out yet.
+    bool loadsPending() const;
+    // The thread that carried out the last IR load (platform::currentThreadId), 0 before.
+    std::uint64_t lastLoadThread() const { return lastLoadThread_.load(); }
 
 private:
     void storeValue(int index, float value);
@@ -107,6 +117,12 @@ private:
     void setGuarded(int index, float value);
     bool joinPath(int cab, char* path) const;
     bool onOwnerThread() const;
+    // True on the thread that runs processReplacing, unless that is also the thread that
+    // owns the effect (a host that renders offline on its own thread, or a test).
+    bool onAudioThread() const;
+    // Reads, prepares and publishes one cab's IR (cab 0..5) unless a newer load of the
+    // cab has been asked for since this one got its ticket. Loader thread or in line.
+    void loadTicketed(int cab, const char* path, std::uint32_t ticket);
 
     ProgramRecord programs_[kNumPrograms];        // the ten programs, also the saved chunk
     std::atomic<float> values_[kNumStoredParams];  // working values, in record order
@@ -120,6 +136,11 @@ private:
     std::vector<double> spectrum_;                 // a prepared spectrum on its way to a slot
     std::mutex loadMutex_;                         // serialises loads; never taken by audio
     std::atomic<int> loadCount_{0};                // loads done so far
+    std::atomic<std::uint32_t> loadTickets_[kNumCabs]; // newest load asked for, per cab
+    std::atomic<std::uint32_t> loadedTickets_[kNumCabs]; // newest load carried out, per cab
+    std::atomic<std::uint64_t> audioThread_{0};    // thread of the last processReplacing, 0 before
+    std::atomic<std::uint64_t> lastLoadThread_{0}; // thread of the last load, 0 before
+    std::unique_ptr<IrLoader> loader_;             // loads asked for on the audio thread
     void* hostWindow_ = nullptr;                   // disabled around the file dialog
     std::atomic<std::uint64_t> ownerThread_{0};    // thread that may open the file dialog
     EditorLink* editorLink_ = nullptr;             // the editor's side, not owned

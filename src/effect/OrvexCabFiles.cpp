@@ -6,6 +6,7 @@
 #include "dsp/IrCache.h"
 #include "dsp/IrPreparer.h"
 #include "effect/EditorLink.h"
+#include "effect/IrLoader.h"
 #include "effect/OrvexDetail.h"
 #include "files/CFileSelector.h"
 #include "platform/Platform.h"
@@ -225,14 +226,47 @@ void Orvex::loadCabIr(int cab, const char* path)
 {
     if (cab < 1 || cab > kNumCabs || !path)
         return;
+    const int k = cab - 1;
+    // Every load takes a ticket, so that a slower, older load never lands after a newer one.
+    const std::uint32_t ticket = loadTickets_[k].fetch_add(1) + 1;
+    if (onAudioThread()) {
+        // Reading and preparing a file here would stall the host's audio callback: the
+        // loader does it, and the spectrum arrives through the hand-over a little later.
+        loader_->request(k, path, ticket);
+        return;
+    }
+    loadTicketed(k, path, ticket);
+}
+
+void Orvex::loadTicketed(int cab, const char* path, std::uint32_t ticket)
+{
     std::lock_guard<std::mutex> lock(loadMutex_);
+    if (loadTickets_[cab].load() != ticket)
+        return; // a newer load of this cab has been asked for
     const int n = engine_->fftSize();
     // An unreadable file leaves an all-zero spectrum: the slot falls silent. A file
-    // prepared before for this rate, and unchanged since, comes from the cache.
+    // prepared before for this rate, and unchanged since, comes from the cache. The rate
+    // is the engine's copy: the loader thread may run this while the host sets a new one.
     int length = 0;
-    cache_->prepare(path, sampleRate, spectrum_.data(), length);
-    engine_->loadSlot(cab - 1, spectrum_.data(), n, length);
+    cache_->prepare(path, engine_->sampleRate(), spectrum_.data(), length);
+    engine_->loadSlot(cab, spectrum_.data(), n, length);
     loadCount_.fetch_add(1);
+    lastLoadThread_.store(platform::currentThreadId());
+    loadedTickets_[cab].store(ticket);
+}
+
+bool Orvex::loadsPending() const
+{
+    for (int cab = 0; cab < kNumCabs; ++cab)
+        if (loadedTickets_[cab].load() != loadTickets_[cab].load())
+            return true;
+    return false;
+}
+
+bool Orvex::onAudioThread() const
+{
+    const std::uint64_t me = platform::currentThreadId();
+    return me == audioThread_.load(std::memory_order_relaxed) && me != ownerThread_.load();
 }
 
 void Orvex::reloadAllCabs()

@@ -124,6 +124,7 @@ private:
         explicit WindowEvents(CFrame& owner) : frame(owner) {}
         void onPaint(const platform::Rect& damaged) override;
         void onButtonDown(const platform::Point& where) override;
+        void onButtonPress(const platform::Point& where, std::int32_t buttons) override;
         void onWheel(const platform::Point& where, float distance) override;
         void onDestroy() override;
         void onKey(const platform::KeyEvent& key, bool down) override;

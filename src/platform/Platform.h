@@ -15,7 +15,8 @@
 // - Directory listing and thread identity are always the operating system's.
 //
 // Threads: everything here is called from the thread that owns the editor window, except
-// ticks(), sleepMs() and currentThreadId(), which any thread may call.
+// ticks(), sleepMs(), currentThreadId(), openRegularFile() and the semaphores, which any
+// thread may call.
 #pragma once
 
 #include <cstddef>
@@ -86,6 +87,10 @@ public:
     virtual void onPaint(const Rect& damaged) = 0;
     // A mouse button went down at a point in window coordinates.
     virtual void onButtonDown(const Point& where) = 0;
+    // The same, from a system that reports the press after the fact (X11: events are read at
+    // the next idle, when a quick click may be over): `buttons` holds the buttons and
+    // modifiers (MouseBits) as they were at the press. The default forgets them.
+    virtual void onButtonPress(const Point& where, std::int32_t /*buttons*/) { onButtonDown(where); }
     // The wheel turned over a point in window coordinates; distance in notches (one notch
     // forward is +1.0, a Win32 delta of 120).
     virtual void onWheel(const Point& where, float distance) = 0;
@@ -348,7 +353,37 @@ std::vector<DirectoryEntry> listDirectory(const char* pattern);
 // The caller closes the result with fclose.
 std::FILE* openRegularFile(const char* path);
 
+// What tells a file's contents apart without opening it: its size, its last-write time and,
+// where the system keeps one, its status-change time (0 elsewhere), each time at the finest
+// resolution the system records. A rewrite of the file changes at least one of them.
+struct FileStamp {
+    std::int64_t size = 0;    // bytes
+    std::int64_t written = 0; // last write: ns since the epoch (POSIX), 100 ns ticks (Windows)
+    std::int64_t changed = 0; // status change, ns since the epoch (POSIX); 0 on Windows
+    bool operator==(const FileStamp& o) const
+    {
+        return size == o.size && written == o.written && changed == o.changed;
+    }
+};
+// The stamp of a regular file; false, leaving stamp alone, for a missing path or anything
+// that is not a regular file (a folder, a FIFO, a device). Never opens the file.
+bool regularFileStamp(const char* path, FileStamp& stamp);
+
 // An identifier of the calling thread, equal for calls from the same thread.
 std::uint64_t currentThreadId();
+
+// Lowers the calling thread's scheduling priority below normal, for a worker that a thread
+// with a deadline wakes: the woken worker must not take the processor from its waker.
+void lowerCurrentThreadPriority();
+
+// A counting semaphore that wakes a worker thread from a thread that must never wait (the
+// host's audio thread): posting never blocks and never allocates. Null on failure.
+struct Semaphore; // opaque
+Semaphore* createSemaphore();
+void destroySemaphore(Semaphore* semaphore);
+void postSemaphore(Semaphore* semaphore);
+// Waits until the count is above zero and takes one, or until timeoutMs have passed; true
+// when it took one.
+bool waitSemaphore(Semaphore* semaphore, std::uint32_t timeoutMs);
 
 } // namespace platform

@@ -4,6 +4,7 @@
 // the idle pacing of long gestures; and what a closed editor does (nothing).
 #include "EditorTestSupport.h"
 
+#include "editor/SnapshotRequest.h"
 #include "effect/ParameterTable.h"
 #include "gui/CDragData.h"
 #include "gui/CDropTarget.h"
@@ -12,7 +13,9 @@
 #include "gui/PngWriter.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 
 using namespace editortest;
@@ -186,6 +189,10 @@ TEST_F(EditorFlowTest, AClosedEditorDoesNothingAndReportsNothingHandled)
     EXPECT_FALSE(editor->isOpen());
 
     openEditor();
+    // No picture is drawn for `orvex snapshot` while the editor is open in a host's window.
+    char path[] = "never-written.png";
+    EXPECT_EQ(dispatch(vst::effVendorSpecific, editor::kSnapshotIndex, editor::kSnapshotValue, path), 0);
+    EXPECT_FALSE(std::filesystem::exists(path));
     closeEditor();
     EXPECT_EQ(editor->getFrame(), nullptr);
     EXPECT_TRUE(editor->isOpen()); // the host's window was given once
@@ -222,4 +229,29 @@ TEST_F(EditorFlowTest, ThePanelWithStandInPictures)
     std::filesystem::create_directories(dir);
     EXPECT_TRUE(gui::PngWriter::writeFile(editor->getFrame()->getOffscreen()->getPixels(),
                                           (dir + "/editor_layout.png").c_str()));
+}
+
+TEST_F(EditorFlowTest, NoWindowOfOursMeansTheEditorDidNotOpen)
+{
+    // The system's own window layer, with nothing to open a window in: on Linux no display
+    // at all, everywhere a parent handle that is no window. The host hears effEditOpen fail
+    // and can go on idling and closing.
+#ifndef _WIN32
+    const char* saved = std::getenv("DISPLAY");
+    const std::string display = saved ? saved : "";
+    setenv("DISPLAY", ":54321", 1);
+#endif
+    platform::setBackend(platform::Backend::native);
+    EXPECT_EQ(dispatch(vst::effEditOpen, 0, 0, reinterpret_cast<void*>(0x3FFFF1)), 0);
+    idle();
+    closeEditor();
+    platform::setBackend(platform::Backend::headless);
+#ifndef _WIN32
+    if (saved)
+        setenv("DISPLAY", display.c_str(), 1);
+    else
+        unsetenv("DISPLAY");
+#endif
+    openEditor(); // the headless layer still serves
+    EXPECT_NE(window(), nullptr);
 }

@@ -125,6 +125,9 @@ TEST_F(FolderNavigationTest, TheMenuListsTheFolderWavFilesOnly)
     const std::string folder = folderOf(dir.path());
 
     openEditor();
+    // A notice for the user stands in the folder label until the label shows a folder again.
+    editor->showCabNotice(0, "No file dialog here");
+    EXPECT_STREQ(editor->folderLabel(0)->getText(), "No file dialog here");
     const std::int32_t indices[6] = {5, 0, 0, 0, 0, 0};
     editor->setCabFileIndices(indices);
     editor->listFolder(kFileMenu, folder.c_str());

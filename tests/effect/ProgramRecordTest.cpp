@@ -132,6 +132,20 @@ TEST(Chunks, RestoringTheEffectsOwnChunkChangesNothing)
     }
 }
 
+// A preset handed over from a slice of the bank that overlaps the current record is taken
+// as the bytes it held (a copy, not a smear of half-copied bytes).
+TEST(Chunks, APresetOverlappingTheCurrentRecordIsTakenAsItWas)
+{
+    auto fx = makeEffect();
+    ProgramRecord rec = fx->currentProgram();
+    std::strcpy(rec.folder[1], "0123456789/cabinets/");
+    ASSERT_EQ(fx->setChunk(&rec, sizeof rec, true), 1);
+    void* bank = nullptr;
+    ASSERT_EQ(fx->getChunk(&bank, false), 68280);
+    EXPECT_EQ(fx->setChunk(static_cast<char*>(bank) + 10, 6828, true), 1);
+    EXPECT_STREQ(fx->currentProgram().folder[1], "/cabinets/");
+}
+
 TEST(Chunks, PresetChangesOnlyTheCurrentProgram)
 {
     auto fx = makeEffect();

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -96,6 +97,28 @@ TEST(Threads, IdentityIsStablePerThreadAndDiffersBetweenThreads)
     std::thread t([&] { there = currentThreadId(); });
     t.join();
     EXPECT_NE(there, here);
+}
+
+// Posts are counted, a wait without one times out, and a post from another thread wakes
+// a waiter.
+TEST(Threads, SemaphoreCountsPostsAndWakesAWaiter)
+{
+    Semaphore* s = createSemaphore();
+    ASSERT_NE(s, nullptr);
+    postSemaphore(s);
+    postSemaphore(s);
+    EXPECT_TRUE(waitSemaphore(s, 0));
+    EXPECT_TRUE(waitSemaphore(s, 0));
+    EXPECT_FALSE(waitSemaphore(s, 10));
+    std::thread poster([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        postSemaphore(s);
+    });
+    EXPECT_TRUE(waitSemaphore(s, 5000));
+    poster.join();
+    destroySemaphore(s);
+    postSemaphore(nullptr);
+    EXPECT_FALSE(waitSemaphore(nullptr, 0));
 }
 
 TEST(Text, FontsMeasureAndRenderInk)

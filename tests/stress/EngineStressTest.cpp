@@ -8,6 +8,8 @@
 // that is half one IR and half another, or a tail of one IR added to another's block,
 // gives values outside that set. Every other slot is muted by its solo mask, so it adds
 // nothing unless it produces NaN or infinity, which the check also catches.
+#include "StressOptions.h"
+
 #include "dsp/ConvolutionEngine.h"
 
 #include <gtest/gtest.h>
@@ -203,6 +205,11 @@ TEST(EngineStress, ConcurrentLoadsResetsAndWritesNeverTearTheOutput)
 }
 
 } // namespace
+
+double stressSeconds()
+{
+    return g_seconds;
+}
 
 int main(int argc, char** argv)
 {

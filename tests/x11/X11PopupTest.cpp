@@ -121,7 +121,9 @@ TEST_F(X11Popup, FileDialogThroughZenity)
     const std::string wav = folder + "/Room Mic.wav";
     std::ofstream(wav) << "RIFF";
 
-    const std::string filter = std::string("Wave File (.wav)\0*.wav\0Any Type (*.*)\0*.*\0", 44) + '\0';
+    // Pairs of texts, each ended by a NUL, and an empty text to end the list.
+    static const char kFilter[] = "Wave File (.wav)\0*.wav\0Any Type (*.*)\0*.*\0";
+    const std::string filter(kFilter, sizeof kFilter);
     char path[1024] = "unchanged";
     char name[64] = "unchanged";
     platform::OpenFileRequest request;

@@ -70,7 +70,7 @@ std::vector<std::uint32_t> X11Test::capture(::Window window, int x, int y, int w
 
 int xdotool(const std::string& args, bool background)
 {
-    const std::string command = "xdotool " + args + (background ? " >/dev/null 2>&1 &" : " >/dev/null 2>&1");
+    const std::string command = "timeout 30 xdotool " + args + (background ? " >/dev/null 2>&1 &" : " >/dev/null 2>&1");
     return std::system(command.c_str());
 }
 

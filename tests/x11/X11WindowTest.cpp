@@ -78,7 +78,8 @@ TEST_F(X11Window, HostSeesTheOffscreenAfterPaintAndAfterIdle)
     EXPECT_EQ(capture(hostWindow, 0, 0, 200, 120), boxes.offscreen());
 }
 
-// Real presses and wheel turns reach the view under the pointer, in frame coordinates.
+// Real presses and wheel turns (up, down, sideways) reach the view under the pointer, in
+// frame coordinates.
 TEST_F(X11Window, PressesAndWheelReachTheViewUnderThePointer)
 {
     TwoBoxes boxes(handleOf(makeHostWindow(300, 200)), nullptr);
@@ -89,7 +90,8 @@ TEST_F(X11Window, PressesAndWheelReachTheViewUnderThePointer)
         int clicks;     // expected mouse calls on the right box so far
         int wheels;     // expected wheel calls so far
         float distance; // last wheel distance
-    } cases[] = {{1, 150, 40, 1, 0, 0.0f}, {4, 120, 90, 1, 1, 1.0f}, {5, 180, 10, 1, 2, -1.0f}, {3, 101, 1, 2, 2, -1.0f}};
+    } cases[] = {{1, 150, 40, 1, 0, 0.0f}, {4, 120, 90, 1, 1, 1.0f}, {5, 180, 10, 1, 2, -1.0f}, {3, 101, 1, 2, 2, -1.0f},
+                 {7, 160, 50, 2, 3, 1.0f}}; // a sideways turn (tilt right) reaches the view too
     for (const auto& c : cases) {
         xdotool("mousemove " + std::to_string(hostX + c.x) + " " + std::to_string(hostY + c.y) + " click " +
                 std::to_string(c.button));

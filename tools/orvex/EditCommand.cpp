@@ -142,6 +142,11 @@ int Commands::edit(const Options& options, std::ostream& out, std::ostream& err)
         }
     }
 
+    if (screenshotDue && result == kExitOk) {
+        // Reporting success without the picture asked for would mislead a script.
+        err << "orvex: no screenshot: the editor closed before it was due (--after " << afterMs << " ms)\n";
+        result = kExitFailure;
+    }
     if (options.destroyWindowFirst) {
         // As a host that tears its window down first: the editor's child window goes with it,
         // and the editor must survive being idled and closed afterwards.

@@ -72,7 +72,11 @@ bool PluginLoader::open(const std::string& path, std::string& error)
     // dlopen searches the library path for a name without a slash; a host means the file.
     const std::string name = path.find('/') == std::string::npos ? "./" + path : path;
     dlerror();
-    m_module = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The module's code stays mapped after close (RTLD_NODELETE): the libraries a plug-in
+    // brings (fontconfig) keep process-wide tables that unmapping would strand, and a
+    // program that loads one plug-in and then ends gains nothing from unmapping it. Its
+    // static objects are still destroyed at exit, so leak checks see what it really lost.
+    m_module = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!m_module) {
         const char* reason = dlerror();
         error = reason ? reason : "cannot load " + path;

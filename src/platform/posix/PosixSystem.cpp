@@ -6,11 +6,18 @@
 
 #include <atomic>
 #include <cctype>
+#include <cerrno>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <new>
 #include <pthread.h>
+#include <sched.h>
+#include <semaphore.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 // A generated resource table may define this to register its pictures on first use. It
@@ -119,11 +126,84 @@ std::FILE* openRegularFile(const char* path)
     return file;
 }
 
+bool regularFileStamp(const char* path, FileStamp& stamp)
+{
+    struct stat st {};
+    if (path == nullptr || *path == '\0' || ::stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    stamp.size = static_cast<std::int64_t>(st.st_size);
+    stamp.written = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    // The status-change time moves on every write, even one that sets the old write time back.
+    stamp.changed = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    return true;
+}
+
 std::uint64_t currentThreadId()
 {
     // The thread's own handle rather than a thread_local counter: a plug-in module that a
     // host loads and unloads is better off without thread-local storage of its own.
     return static_cast<std::uint64_t>(::pthread_self());
+}
+
+void lowerCurrentThreadPriority()
+{
+#if defined(SCHED_BATCH)
+    // A batch thread never preempts the thread that woke it, which a normal one would do
+    // as soon as it has slept a while; asking for it needs no privilege.
+    sched_param none{};
+    ::pthread_setschedparam(::pthread_self(), SCHED_BATCH, &none);
+#endif
+    // On Linux a nice value belongs to a thread, named by its kernel id. Raising it needs
+    // no privilege either; failing leaves the thread as it was, which is harmless.
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)), 10);
+}
+
+struct Semaphore {
+    sem_t sem; // an unnamed process-private semaphore
+};
+
+Semaphore* createSemaphore()
+{
+    auto* semaphore = new (std::nothrow) Semaphore;
+    if (semaphore != nullptr && ::sem_init(&semaphore->sem, 0, 0) != 0) {
+        delete semaphore;
+        return nullptr;
+    }
+    return semaphore;
+}
+
+void destroySemaphore(Semaphore* semaphore)
+{
+    if (semaphore == nullptr)
+        return;
+    ::sem_destroy(&semaphore->sem);
+    delete semaphore;
+}
+
+void postSemaphore(Semaphore* semaphore)
+{
+    if (semaphore != nullptr)
+        ::sem_post(&semaphore->sem); // lock-free; wakes a waiter with a futex call at most
+}
+
+bool waitSemaphore(Semaphore* semaphore, std::uint32_t timeoutMs)
+{
+    if (semaphore == nullptr)
+        return false;
+    timespec until{};
+    ::clock_gettime(CLOCK_REALTIME, &until);
+    until.tv_sec += static_cast<time_t>(timeoutMs / 1000);
+    until.tv_nsec += static_cast<long>(timeoutMs % 1000) * 1000000L;
+    if (until.tv_nsec >= 1000000000L) {
+        until.tv_sec += 1;
+        until.tv_nsec -= 1000000000L;
+    }
+    for (;;) {
+        if (::sem_timedwait(&semaphore->sem, &until) == 0)
+            return true;
+        if (errno != EINTR)
+            return false;
+    }
 }
 
 } // namespace platform

@@ -9,6 +9,7 @@
 #include <io.h>
 
 #include <cstring>
+#include <new>
 
 namespace platform {
 
@@ -93,6 +94,63 @@ std::FILE* openRegularFile(const char* path)
     return file;
 }
 
+bool regularFileStamp(const char* path, FileStamp& stamp)
+{
+    if (path == nullptr || *path == '\0')
+        return false;
+    // The attributes come from the folder entry: nothing is opened, so a pipe or a device
+    // name cannot block. Those have no attributes of a file on disk, and a folder is refused.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return false;
+    if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+        return false;
+    stamp.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    stamp.written = static_cast<std::int64_t>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32)
+                                              | data.ftLastWriteTime.dwLowDateTime);
+    stamp.changed = 0;
+    return true;
+}
+
 std::uint64_t currentThreadId() { return GetCurrentThreadId(); }
+
+void lowerCurrentThreadPriority()
+{
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+}
+
+struct Semaphore {
+    HANDLE handle; // a kernel semaphore object
+};
+
+Semaphore* createSemaphore()
+{
+    HANDLE handle = CreateSemaphoreA(nullptr, 0, 0x7FFFFFFF, nullptr);
+    if (handle == nullptr)
+        return nullptr;
+    auto* semaphore = new (std::nothrow) Semaphore{handle};
+    if (semaphore == nullptr)
+        CloseHandle(handle);
+    return semaphore;
+}
+
+void destroySemaphore(Semaphore* semaphore)
+{
+    if (semaphore == nullptr)
+        return;
+    CloseHandle(semaphore->handle);
+    delete semaphore;
+}
+
+void postSemaphore(Semaphore* semaphore)
+{
+    if (semaphore != nullptr)
+        ReleaseSemaphore(semaphore->handle, 1, nullptr);
+}
+
+bool waitSemaphore(Semaphore* semaphore, std::uint32_t timeoutMs)
+{
+    return semaphore != nullptr && WaitForSingleObject(semaphore->handle, timeoutMs) == WAIT_OBJECT_0;
+}
 
 } // namespace platform

@@ -92,6 +92,8 @@ public:
     void uninitializeOle() override;
 
     void dispatchWindowEvents(Window* window) override;
+    // Paints (and destruction) only, for the editor's idle during a tracking loop.
+    void dispatchPendingPaint() override;
 
     // --- shared with the popup menu, the file dialog and drag and drop ---------------------------
     Display* display() const { return display_; }
@@ -102,6 +104,8 @@ public:
     // Sends everything queued and waits until the server has handled it; true when no error
     // of ours arrived since the last call.
     bool syncAndCheck();
+    // Handles the waiting paints and destruction notices of our windows, nothing else.
+    void dispatchPaints();
     Atom atom(const char* name);
 
 private:
@@ -121,6 +125,12 @@ private:
 };
 
 X11Layer& x11Layer();
+
+// Our handles are X window ids; these convert and cast.
+inline ::Window toXid(NativeHandle handle) { return static_cast<::Window>(reinterpret_cast<std::uintptr_t>(handle)); }
+inline NativeHandle toHandle(::Window xid) { return reinterpret_cast<NativeHandle>(static_cast<std::uintptr_t>(xid)); }
+inline X11Window* asX11(Window* w) { return static_cast<X11Window*>(w); }
+inline const X11Window* asX11(const Window* w) { return static_cast<const X11Window*>(w); }
 
 // The popup menu and the open-file dialog (X11PopupMenu.cpp, X11FileDialog.cpp).
 std::int32_t runX11PopupMenu(X11Layer& layer, X11Window* owner, const Point& screenPos,

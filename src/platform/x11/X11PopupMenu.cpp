@@ -13,6 +13,7 @@
 // not choose. Keys: Up/Down, Left/Right (columns, submenus), Home/End, Return or Space to
 // choose, Escape to close a level, a letter jumps to the next item starting with it.
 #include "platform/x11/X11Layer.h"
+#include "platform/x11/X11MenuPicture.h"
 
 #include <X11/keysym.h>
 
@@ -28,97 +29,7 @@ namespace platform {
 
 namespace {
 
-constexpr std::int32_t kItemHeight = 20;      // rows per item
-constexpr std::int32_t kSeparatorHeight = 7;  // rows per separator
-constexpr std::int32_t kCheckMargin = 22;     // room for the check mark, left of the text
-constexpr std::int32_t kArrowMargin = 20;     // room for a submenu arrow, right of the text
-constexpr std::int32_t kMinColumnWidth = 60;  // narrowest column
-constexpr std::int32_t kBorder = 1;           // frame around the menu
 
-constexpr std::uint32_t kBackground = 0xF2F2F2;
-constexpr std::uint32_t kFrame = 0x7A7A7A;
-constexpr std::uint32_t kText = 0x101010;
-constexpr std::uint32_t kGreyText = 0x9A9A9A;
-constexpr std::uint32_t kHighlight = 0x3569C8;
-constexpr std::uint32_t kHighlightText = 0xFFFFFF;
-constexpr std::uint32_t kSeparator = 0xC4C4C4;
-
-// The image's pixel value for an 0x00RRGGBB colour, whatever its visual's masks.
-unsigned long pixelValue(const XImage* image, std::uint32_t colour)
-{
-    auto scale = [](unsigned long value, unsigned long mask) -> unsigned long {
-        if (mask == 0)
-            return 0;
-        int shift = 0;
-        while (((mask >> shift) & 1) == 0)
-            ++shift;
-        return ((value * (mask >> shift) + 127) / 255) << shift;
-    };
-    return scale((colour >> 16) & 0xFF, image->red_mask) | scale((colour >> 8) & 0xFF, image->green_mask) |
-           scale(colour & 0xFF, image->blue_mask);
-}
-
-bool choosable(const MenuItem& item) { return !item.separator && !item.disabled && !item.greyed; }
-
-// A top-down 0x00RRGGBB picture with the few drawing operations a menu needs.
-struct Canvas {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::vector<std::uint32_t> pixels;
-
-    void resize(std::int32_t w, std::int32_t h)
-    {
-        width = w;
-        height = h;
-        pixels.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), kBackground);
-    }
-    void fill(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h, std::uint32_t colour)
-    {
-        const std::int32_t x0 = std::max(x, 0), y0 = std::max(y, 0);
-        const std::int32_t x1 = std::min(x + w, width), y1 = std::min(y + h, height);
-        for (std::int32_t row = y0; row < y1; ++row)
-            std::fill_n(pixels.begin() + static_cast<std::ptrdiff_t>(row) * width + x0, std::max(0, x1 - x0), colour);
-    }
-    void blend(std::int32_t x, std::int32_t y, std::uint32_t colour, unsigned alpha)
-    {
-        if (x < 0 || y < 0 || x >= width || y >= height || alpha == 0)
-            return;
-        std::uint32_t& p = pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
-        std::uint32_t out = 0;
-        for (int shift = 0; shift <= 16; shift += 8) {
-            const unsigned d = (p >> shift) & 0xFF, s = (colour >> shift) & 0xFF;
-            out |= ((d * (255 - alpha) + s * alpha + 127) / 255) << shift;
-        }
-        p = out;
-    }
-    // Text inside a clip box, its line box's top-left at (x, y).
-    void text(const Font* font, const std::string& text, std::int32_t x, std::int32_t y, std::int32_t clipRight,
-              std::uint32_t colour)
-    {
-        TextMask mask;
-        if (!renderText(font, text.c_str(), mask))
-            return;
-        for (std::int32_t row = 0; row < mask.height; ++row) {
-            for (std::int32_t col = 0; col < mask.width; ++col) {
-                const std::int32_t px = x + mask.originX + col;
-                if (px >= clipRight)
-                    break;
-                blend(px, y + mask.originY + row, colour,
-                      mask.alpha[static_cast<std::size_t>(row) * static_cast<std::size_t>(mask.width) + static_cast<std::size_t>(col)]);
-            }
-        }
-    }
-    // A two-pixel line, for the check mark.
-    void line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::uint32_t colour)
-    {
-        const std::int32_t steps = std::max(std::abs(x1 - x0), std::abs(y1 - y0));
-        for (std::int32_t i = 0; i <= steps; ++i) {
-            const std::int32_t x = x0 + (steps ? (x1 - x0) * i / steps : 0);
-            const std::int32_t y = y0 + (steps ? (y1 - y0) * i / steps : 0);
-            fill(x, y, 2, 2, colour);
-        }
-    }
-};
 
 // One open level: a menu or submenu in its own window.
 struct Level {
@@ -209,53 +120,9 @@ private:
         levels_.emplace_back();
         Level& level = levels_.back();
         level.items = &items;
-        const std::int32_t maxColumnHeight = std::max(kItemHeight, screenHeight_ - 2 * kBorder - 4);
-        std::vector<std::vector<std::size_t>> columns(1);
-        std::int32_t columnHeight = 0;
-        std::int32_t tallest = 0;
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            const std::int32_t h = items[i].separator ? kSeparatorHeight : kItemHeight;
-            if (!columns.back().empty() && (items[i].columnBreak || columnHeight + h > maxColumnHeight)) {
-                columns.emplace_back();
-                columnHeight = 0;
-            }
-            columns.back().push_back(i);
-            columnHeight += h;
-            tallest = std::max(tallest, columnHeight);
-        }
-        std::vector<std::int32_t> widths;
-        for (const auto& column : columns) {
-            std::int32_t widest = 0;
-            for (std::size_t i : column)
-                widest = std::max(widest, measureText(font_, items[i].text.c_str()).width);
-            widths.push_back(std::max(kMinColumnWidth, kCheckMargin + widest + kArrowMargin));
-        }
-        std::int32_t total = 0;
-        for (std::int32_t w : widths)
-            total += w;
-        // Too wide for the screen: every column gets its share and long names are cut.
-        const std::int32_t room = screenWidth_ - 2 * kBorder;
-        if (total > room) {
-            const std::int32_t share = std::max<std::int32_t>(kMinColumnWidth / 2, room / static_cast<std::int32_t>(widths.size()));
-            total = 0;
-            for (std::int32_t& w : widths) {
-                w = share;
-                total += w;
-            }
-        }
-        level.itemRects.assign(items.size(), Rect{});
-        std::int32_t x = kBorder;
-        for (std::size_t c = 0; c < columns.size(); ++c) {
-            std::int32_t y = kBorder;
-            for (std::size_t i : columns[c]) {
-                const std::int32_t h = items[i].separator ? kSeparatorHeight : kItemHeight;
-                level.itemRects[i] = Rect{x, y, x + widths[c], y + h};
-                y += h;
-            }
-            x += widths[c];
-        }
-        const std::int32_t width = total + 2 * kBorder;
-        const std::int32_t height = tallest + 2 * kBorder;
+        std::int32_t width = 0;
+        std::int32_t height = 0;
+        layOutMenu(items, font_, screenWidth_, screenHeight_, level.itemRects, width, height);
         std::int32_t left = where.x;
         std::int32_t top = where.y;
         if (levels_.size() > 1) {
@@ -267,7 +134,7 @@ private:
         left = std::max(0, std::min(left, screenWidth_ - width));
         top = std::max(0, std::min(top, screenHeight_ - height));
         level.bounds = Rect{left, top, left + width, top + height};
-        level.canvas.resize(width, height);
+        level.canvas.resize(width, height, kBackground);
 
         XSetWindowAttributes attributes{};
         attributes.override_redirect = True; // no window manager frame, no focus change
@@ -299,61 +166,13 @@ private:
 
     void paint(Level& level)
     {
-        Canvas& c = level.canvas;
-        c.fill(0, 0, c.width, c.height, kFrame);
-        c.fill(kBorder, kBorder, c.width - 2 * kBorder, c.height - 2 * kBorder, kBackground);
-        const TextExtent lineBox = measureText(font_, "Ag");
-        for (std::size_t i = 0; i < level.items->size(); ++i) {
-            const MenuItem& item = (*level.items)[i];
-            const Rect& r = level.itemRects[i];
-            if (item.separator) {
-                c.fill(r.left + 4, (r.top + r.bottom) / 2, r.right - r.left - 8, 1, kSeparator);
-                continue;
-            }
-            const bool lit = static_cast<int>(i) == level.highlight && (choosable(item) || !item.submenu.empty());
-            if (lit)
-                c.fill(r.left, r.top, r.right - r.left, r.bottom - r.top, kHighlight);
-            const std::uint32_t ink = lit ? kHighlightText : item.greyed ? kGreyText : kText;
-            const std::int32_t textTop = r.top + (kItemHeight - lineBox.height) / 2;
-            c.text(font_, item.text, r.left + kCheckMargin, textTop, r.right - (item.submenu.empty() ? 2 : kArrowMargin), ink);
-            const std::int32_t mid = (r.top + r.bottom) / 2;
-            if (item.checked) {
-                c.line(r.left + 5, mid, r.left + 8, mid + 3, ink);
-                c.line(r.left + 8, mid + 3, r.left + 14, mid - 4, ink);
-            }
-            if (!item.submenu.empty()) {
-                for (std::int32_t k = 0; k < 4; ++k)
-                    c.fill(r.right - 12 + k, mid - 4 + k, 1, 9 - 2 * k, ink);
-            }
-        }
+        drawMenu(level.canvas, *level.items, level.itemRects, level.highlight, font_);
         present(level);
     }
 
     void present(Level& level)
     {
-        const int screen = DefaultScreen(display_);
-        XImage* image = XCreateImage(display_, DefaultVisual(display_, screen),
-                                     static_cast<unsigned>(DefaultDepth(display_, screen)), ZPixmap, 0, nullptr,
-                                     static_cast<unsigned>(level.canvas.width), static_cast<unsigned>(level.canvas.height),
-                                     32, 0);
-        if (!image)
-            return;
-        image->data = static_cast<char*>(std::malloc(static_cast<std::size_t>(image->bytes_per_line) *
-                                                     static_cast<std::size_t>(level.canvas.height)));
-        if (!image->data) {
-            XDestroyImage(image);
-            return;
-        }
-        for (std::int32_t y = 0; y < level.canvas.height; ++y)
-            for (std::int32_t x = 0; x < level.canvas.width; ++x)
-                XPutPixel(image, x, y,
-                          pixelValue(image, level.canvas.pixels[static_cast<std::size_t>(y) *
-                                                                     static_cast<std::size_t>(level.canvas.width) +
-                                                                 static_cast<std::size_t>(x)]));
-        XPutImage(display_, level.xid, level.gc, image, 0, 0, 0, 0, static_cast<unsigned>(level.canvas.width),
-                  static_cast<unsigned>(level.canvas.height));
-        XDestroyImage(image);
-        XFlush(display_);
+        showCanvas(display_, level.xid, level.gc, level.canvas);
     }
 
     // The deepest level and item under a screen point; false when it is over no menu.
