@@ -16,7 +16,7 @@
 #include "dsp/IrCache.h"
 #include "dsp/IrPreparer.h"
 #include "dsp/RealFft.h"
-#include "dsp/SpectralMac.h"
+#include "dsp/ComplexMac.h"
 #include "effect/EditorLink.h"
 #include "effect/Orvex.h"
 #include "effect/ParameterTable.h"
@@ -455,7 +455,7 @@ int main(int argc, char** argv)
     std::filesystem::remove_all(dir, ec);
 
     std::printf("\nsix active slots, filters on; %% of one core (new engine's multiply-accumulate: %s)\n",
-                dsp::spectralMacUsesAvx2() ? "AVX2+FMA" : "SSE2");
+                dsp::complexMacUsesAvx2() ? "AVX2+FMA" : "SSE2");
     std::printf("%-5s %-6s %8s %8s %10s %9s %9s %9s\n", "hop", "rate", "old", "new", "reference", "old/ref",
                 "new/ref", "new/old");
     for (int rate : kRates) {

@@ -32,7 +32,7 @@
 #include "dsp/CabSlotControls.h"
 #include "dsp/IrPartitioner.h"
 #include "dsp/RealFft.h"
-#include "dsp/SpectralMac.h"
+#include "dsp/ComplexMac.h"
 
 #include <array>
 #include <atomic>
@@ -147,7 +147,7 @@ private:
     std::vector<double> loadTaps_;      // N doubles: the inverse transform of a spectrum
 
     // Audio thread only.
-    SpectralMacFn mac_;               // the fastest multiply-accumulate this processor runs
+    ComplexMacFn mac_;               // the fastest multiply-accumulate this processor runs
     IrPartitioner partitioner_;       // transforms of every size; cuts IRs for odd hops
     float rate_;                      // sample rate in force (filters use it)
     int b_;                           // hop B in force

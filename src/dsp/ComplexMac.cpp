@@ -1,4 +1,4 @@
-#include "dsp/SpectralMac.h"
+#include "dsp/ComplexMac.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -32,7 +32,7 @@ inline void realBins(const double* const* x, const double* const* w, int count, 
 }
 
 #if defined(ORVEX_SPECTRAL_AVX2)
-__attribute__((target("avx2,fma"))) void spectralMacAvx2(const double* const* x, const double* const* w, int count,
+__attribute__((target("avx2,fma"))) void complexMacAvx2(const double* const* x, const double* const* w, int count,
                                                          double* acc, int m)
 {
     const int h = m / 2;
@@ -88,7 +88,7 @@ __attribute__((target("avx2,fma"))) void spectralMacAvx2(const double* const* x,
 
 } // namespace
 
-void spectralMacBaseline(const double* const* x, const double* const* w, int count, double* acc, int m)
+void complexMacBaseline(const double* const* x, const double* const* w, int count, double* acc, int m)
 {
     const int h = m / 2;
     int i = 0;
@@ -128,7 +128,7 @@ void spectralMacBaseline(const double* const* x, const double* const* w, int cou
     realBins(x, w, count, acc, h);
 }
 
-bool spectralMacUsesAvx2()
+bool complexMacUsesAvx2()
 {
 #if defined(ORVEX_SPECTRAL_AVX2)
     __builtin_cpu_init();
@@ -138,13 +138,13 @@ bool spectralMacUsesAvx2()
 #endif
 }
 
-SpectralMacFn bestSpectralMac()
+ComplexMacFn bestComplexMac()
 {
 #if defined(ORVEX_SPECTRAL_AVX2)
-    if (spectralMacUsesAvx2())
-        return spectralMacAvx2;
+    if (complexMacUsesAvx2())
+        return complexMacAvx2;
 #endif
-    return spectralMacBaseline;
+    return complexMacBaseline;
 }
 
 } // namespace dsp

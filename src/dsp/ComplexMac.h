@@ -5,7 +5,7 @@
 // Real-time safe: no allocation, no state. The routine is picked once, when a
 // ConvolutionEngine is built: SSE2 (the baseline of both Windows targets and of every
 // x86-64), or AVX2 with FMA where the processor has them (x86-64 Linux builds only, see
-// SpectralMac.cpp). The AVX2 form rounds differently (fused multiply-adds); both stay far
+// ComplexMac.cpp). The AVX2 form rounds differently (fused multiply-adds); both stay far
 // inside the engine's tolerance, and one engine always uses one form, so its results do
 // not depend on the host's block sizes.
 #pragma once
@@ -14,13 +14,13 @@ namespace dsp {
 
 // acc = sum over j < count of x[j] * w[j] (complex, per bin). m is a power of two >= 16;
 // count >= 0 (0 gives all zeros). acc may not alias any x[j] or w[j].
-using SpectralMacFn = void (*)(const double* const* x, const double* const* w, int count, double* acc, int m);
+using ComplexMacFn = void (*)(const double* const* x, const double* const* w, int count, double* acc, int m);
 
 // The fastest form this processor runs.
-SpectralMacFn bestSpectralMac();
+ComplexMacFn bestComplexMac();
 // The portable form (SSE2 where the compiler targets it, plain C++ otherwise).
-void spectralMacBaseline(const double* const* x, const double* const* w, int count, double* acc, int m);
-// Whether bestSpectralMac() picked the AVX2 form (reported by the benchmark).
-bool spectralMacUsesAvx2();
+void complexMacBaseline(const double* const* x, const double* const* w, int count, double* acc, int m);
+// Whether bestComplexMac() picked the AVX2 form (reported by the benchmark).
+bool complexMacUsesAvx2();
 
 } // namespace dsp
