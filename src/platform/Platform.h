@@ -369,6 +369,16 @@ struct FileStamp {
 // that is not a regular file (a folder, a FIFO, a device). Never opens the file.
 bool regularFileStamp(const char* path, FileStamp& stamp);
 
+// Every call above that reaches the file system (listDirectory, openRegularFile,
+// regularFileStamp) is reported, on the calling thread, to the observer set here, if any:
+// the suites use it to prove which threads touch the disk. One observer per process; null
+// removes it. The observer must be safe to call from any thread.
+enum class FileSystemCall { listFolder, openFile, fileStatus };
+using FileSystemObserver = void (*)(FileSystemCall call, const char* path);
+void setFileSystemObserver(FileSystemObserver observer);
+// For the backends: reports one call to the observer.
+void noteFileSystemCall(FileSystemCall call, const char* path);
+
 // An identifier of the calling thread, equal for calls from the same thread.
 std::uint64_t currentThreadId();
 
@@ -382,8 +392,9 @@ struct Semaphore; // opaque
 Semaphore* createSemaphore();
 void destroySemaphore(Semaphore* semaphore);
 void postSemaphore(Semaphore* semaphore);
-// Waits until the count is above zero and takes one, or until timeoutMs have passed; true
-// when it took one.
+// Waits until the count is above zero and takes one, or until timeoutMs have passed
+// (kWaitForever: no time limit); true when it took one.
+constexpr std::uint32_t kWaitForever = 0xFFFFFFFFu;
 bool waitSemaphore(Semaphore* semaphore, std::uint32_t timeoutMs);
 
 } // namespace platform

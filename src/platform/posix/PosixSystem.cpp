@@ -71,6 +71,7 @@ std::vector<DirectoryEntry> listDirectory(const char* pattern)
     std::vector<DirectoryEntry> result;
     if (pattern == nullptr || *pattern == '\0')
         return result;
+    noteFileSystemCall(FileSystemCall::listFolder, pattern);
     // The product's paths use backslashes as separators; here both count.
     std::string text(pattern);
     for (char& c : text)
@@ -107,6 +108,7 @@ std::FILE* openRegularFile(const char* path)
 {
     if (path == nullptr || *path == '\0')
         return nullptr;
+    noteFileSystemCall(FileSystemCall::openFile, path);
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer. The type is
     // checked on the descriptor, so nothing can swap the file between check and use.
     const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -128,8 +130,11 @@ std::FILE* openRegularFile(const char* path)
 
 bool regularFileStamp(const char* path, FileStamp& stamp)
 {
+    if (path == nullptr || *path == '\0')
+        return false;
+    noteFileSystemCall(FileSystemCall::fileStatus, path);
     struct stat st {};
-    if (path == nullptr || *path == '\0' || ::stat(path, &st) != 0 || !S_ISREG(st.st_mode))
+    if (::stat(path, &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     stamp.size = static_cast<std::int64_t>(st.st_size);
     stamp.written = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
@@ -190,6 +195,13 @@ bool waitSemaphore(Semaphore* semaphore, std::uint32_t timeoutMs)
 {
     if (semaphore == nullptr)
         return false;
+    if (timeoutMs == kWaitForever) {
+        while (::sem_wait(&semaphore->sem) != 0) {
+            if (errno != EINTR)
+                return false;
+        }
+        return true;
+    }
     timespec until{};
     ::clock_gettime(CLOCK_REALTIME, &until);
     until.tv_sec += static_cast<time_t>(timeoutMs / 1000);

@@ -53,6 +53,7 @@ std::vector<DirectoryEntry> listDirectory(const char* pattern)
     std::vector<DirectoryEntry> result;
     if (pattern == nullptr || *pattern == '\0')
         return result;
+    noteFileSystemCall(FileSystemCall::listFolder, pattern);
     WIN32_FIND_DATAA data;
     HANDLE search = FindFirstFileA(pattern, &data);
     if (search == INVALID_HANDLE_VALUE)
@@ -73,6 +74,7 @@ std::FILE* openRegularFile(const char* path)
 {
     if (path == nullptr || *path == '\0')
         return nullptr;
+    noteFileSystemCall(FileSystemCall::openFile, path);
     // Without FILE_FLAG_BACKUP_SEMANTICS a folder does not open; a device name ("CON",
     // "COM1") or a pipe opens as a handle of another type and is refused by its type.
     HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -98,6 +100,7 @@ bool regularFileStamp(const char* path, FileStamp& stamp)
 {
     if (path == nullptr || *path == '\0')
         return false;
+    noteFileSystemCall(FileSystemCall::fileStatus, path);
     // The attributes come from the folder entry: nothing is opened, so a pipe or a device
     // name cannot block. Those have no attributes of a file on disk, and a folder is refused.
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -150,7 +153,8 @@ void postSemaphore(Semaphore* semaphore)
 
 bool waitSemaphore(Semaphore* semaphore, std::uint32_t timeoutMs)
 {
-    return semaphore != nullptr && WaitForSingleObject(semaphore->handle, timeoutMs) == WAIT_OBJECT_0;
+    const DWORD limit = timeoutMs == kWaitForever ? INFINITE : timeoutMs;
+    return semaphore != nullptr && WaitForSingleObject(semaphore->handle, limit) == WAIT_OBJECT_0;
 }
 
 } // namespace platform
