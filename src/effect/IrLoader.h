@@ -1,17 +1,22 @@
-// Loads IRs away from the host's audio thread.
+// The effect's loader thread: the one place where work that touches the disk runs when the
+// thread that asked for it must not do so.
 //
-// Some hosts deliver automation by calling setParameter on their audio thread just before
-// processReplacing. A write there that loads IRs (stepping a cab, a file-menu choice,
-// "Latency", a link, a program change) must not read and prepare WAV files inside the
-// host's audio callback. The effect hands such loads to this loader: request() copies the
-// path into the cab's mailbox and wakes the loader's thread, never waiting and never
-// allocating; the thread carries the load out with the effect's load function, which
-// publishes the new spectrum through the engine's hand-over. Only the newest request of a
-// cab counts: one overtaken by a newer request before the thread took it is never loaded.
+// Hosts call the effect from many threads: audio threads (several, in a pool, taking turns
+// block by block), automation threads, the UI thread. Only the thread that owns the effect
+// and this loader read files or list folders. Any other thread hands its disk work over
+// here and goes on at once:
+// - request(): an IR load of one cab from a path. The path is copied into the cab's
+//   mailbox; only the newest request of a cab counts (one overtaken before the thread took
+//   it is never loaded).
+// - post(): a job of the effect's own (a cab's file step, a file-menu choice, a refresh of a
+//   cab's file views, a reload of every cab, a program change...), carried out in the order
+//   posted. The queue is bounded; a job that finds it full is dropped and counted (the
+//   loader drains it continuously, so only a thread stalled on the disk lets it fill).
+// Neither call waits, allocates or takes a lock: both are safe on a host's audio thread,
+// from any number of threads at once.
 //
-// Threads: request() from one thread at a time (the host's audio callbacks never overlap);
-// the load function runs on the loader's own thread, which the constructor starts and the
-// destructor stops. Everything is allocated by the constructor.
+// The thread sleeps until there is work: an idle instance never wakes up. Everything is
+// allocated by the constructor; the destructor stops the thread, dropping what is queued.
 #pragma once
 
 #include <atomic>
@@ -29,21 +34,47 @@ class IrLoader {
 public:
     static constexpr int kCabs = 6;
     static constexpr int kPathSize = 1024; // a path and its terminator, as the record holds it
+    static constexpr int kQueueSize = 256;  // jobs that may wait at once (a power of two)
 
-    // Called on the loader's thread for each request taken: cab 0..5, the path, and the
-    // ticket that came with the request (the effect uses it to drop stale loads).
+    // A job of the effect's: what and for which index, with the value that came with it.
+    struct Job {
+        int kind = 0;      // the effect's own job kinds
+        int index = 0;     // a cab, a parameter index or a program
+        float value = 0.0f; // the value written, when the job came from a parameter write
+    };
+
+    // Run on the loader's thread: a load of cab 0..5 with the ticket that came with the
+    // request (the effect uses it to drop stale loads), and a posted job.
     using LoadFunction = std::function<void(int cab, const char* path, std::uint32_t ticket)>;
+    using JobFunction = std::function<void(const Job& job)>;
 
     // Throws std::bad_alloc when the wake-up semaphore cannot be made, and what std::thread
     // throws when the thread cannot be started.
-    explicit IrLoader(LoadFunction load);
+    IrLoader(LoadFunction load, JobFunction work);
     ~IrLoader();
     IrLoader(const IrLoader&) = delete;
     IrLoader& operator=(const IrLoader&) = delete;
 
-    // Any one thread at a time; never waits, never allocates. A path longer than
-    // kPathSize - 1 characters is cut (the effect's paths always fit). Bad cabs are ignored.
-    void request(int cab, const char* path, std::uint32_t ticket);
+    // Any thread. A path longer than kPathSize - 1 characters is cut (the effect's paths
+    // always fit). The request's ticket is drawn from tickets once the cab's mailbox is
+    // ours, so the ticket order is the order in which requests really land. Two threads
+    // asking for the same cab at the same moment: the second finds the mailbox in use and
+    // gives up, as if the first had come after it (it draws no ticket, so the first is
+    // still the newest). False for a bad cab or a request given up.
+    bool request(int cab, const char* path, std::atomic<std::uint32_t>& tickets);
+    // Any thread. False when the queue was full and the job was dropped.
+    bool post(const Job& job);
+    // Ends the thread after the job it is running, dropping what is queued; the owner's
+    // thread, before anything the jobs use goes away. Also done by the destructor.
+    void stop();
+
+    // Whether anything handed over has not been carried out yet (any thread).
+    bool busy() const { return outstanding_.load(std::memory_order_acquire) != 0; }
+    // The loader's thread, for the effect's own thread checks.
+    std::uint64_t threadId() const { return threadId_.load(std::memory_order_acquire); }
+    // Jobs dropped because the queue was full, and wake-ups of the thread so far.
+    long long dropped() const { return dropped_.load(std::memory_order_relaxed); }
+    long long wakeUps() const { return wakeUps_.load(std::memory_order_relaxed); }
 
 private:
     // One request as it travels from request() to the loader's thread.
@@ -51,24 +82,42 @@ private:
         char path[kPathSize] = {}; // zero-terminated path
         std::uint32_t ticket = 0;  // the effect's ticket for this load
     };
-    // The newest request of one cab, handed over as a triple buffer: the writer fills its
-    // own letter and swaps it into the middle; the reader swaps the middle out when fresh.
+    // The newest request of one cab, handed over as a triple buffer: a writer claims the
+    // back letter, fills it and swaps it into the middle; the reader swaps the middle out
+    // when fresh. The claim keeps two writers apart without waiting: the second one finds
+    // the back letter taken and drops its request, counting as overtaken at once.
     struct Mailbox {
-        Letter letters[3];           // writer's, shared and reader's letters
-        std::atomic<int> middle{1};  // index of the shared letter, with kFresh when unread
-        int back = 2;                // writer's letter (request() only)
-        int front = 0;               // reader's letter (the loader's thread only)
+        Letter letters[3];             // writer's, shared and reader's letters
+        std::atomic<int> middle{1};    // index of the shared letter, with kFresh when unread
+        std::atomic<int> back{2};      // writer's letter, kClaimed while a writer fills it
+        int front = 0;                 // reader's letter (the loader's thread only)
+    };
+    // A slot of the bounded queue (Vyukov's sequence-numbered ring).
+    struct Cell {
+        std::atomic<std::uint32_t> sequence{0}; // position it may next be written or read at
+        Job job;                                // the job while queued
     };
     static constexpr int kIndexMask = 3;
     static constexpr int kFresh = 4;
+    static constexpr int kClaimed = -1;
 
     void run();
+    void drainMailboxes();
+    bool takeJob(Job& job);
 
-    LoadFunction load_;                  // the effect's load, run on our thread
-    Mailbox mailboxes_[kCabs];           // one per cab
-    platform::Semaphore* wake_ = nullptr; // posted for each request and for stopping
-    std::atomic<bool> stop_{false};      // the destructor asks the thread to end
-    std::thread thread_;                 // the loader's thread; started last
+    LoadFunction load_;                    // the effect's load, run on our thread
+    JobFunction work_;                     // the effect's jobs, run on our thread
+    Mailbox mailboxes_[kCabs];             // one per cab
+    Cell cells_[kQueueSize];               // the job ring
+    std::atomic<std::uint32_t> enqueue_{0}; // next position to write (any thread)
+    std::uint32_t dequeue_ = 0;            // next position to read (our thread)
+    std::atomic<int> outstanding_{0};      // requests and jobs not carried out yet
+    std::atomic<long long> dropped_{0};    // jobs refused by a full queue
+    std::atomic<long long> wakeUps_{0};    // times the thread woke
+    std::atomic<std::uint64_t> threadId_{0}; // the thread's id, once it runs
+    platform::Semaphore* wake_ = nullptr;  // posted for each hand-over and for stopping
+    std::atomic<bool> stop_{false};        // the destructor asks the thread to end
+    std::thread thread_;                   // the loader's thread; started last
 };
 
 } // namespace orvex
