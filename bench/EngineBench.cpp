@@ -303,7 +303,6 @@ void writeWav24(const std::string& path, int rate, double seconds, unsigned seed
 class MenuOnly : public orvex::EditorLink {
 public:
     void setParameter(int, float) override {}
-    int updateLatencyMenu(float) override { return 0; }
     void clearCabFile(int) override {}
     void selectCabFile(const char*, int, std::int32_t& index) override { index = 0; }
     void setCabFolders(const char* const[6]) override {}

@@ -1,14 +1,12 @@
 #include "editor/EditorModel.h"
 
-#include "editor/FolderListing.h"
-
 #include <cstring>
 
 namespace editor {
 
 EditorModel::EditorModel() = default;
 
-void EditorModel::show(float latency)
+void EditorModel::show()
 {
     std::lock_guard<std::mutex> guard(lock_);
     shown_ = true;
@@ -21,9 +19,8 @@ void EditorModel::show(float latency)
         // only what listFolder and the other operations change is mirrored into them.
         cab.changed = false;
         cab.entriesChanged = false;
+        cab.hasChosen = false;
     }
-    latency_ = latencyBand(latency);
-    latencyChanged_ = true;
 }
 
 void EditorModel::hide()
@@ -34,6 +31,7 @@ void EditorModel::hide()
         cab.entries.clear();
         cab.current = -1;
         cab.enabled = false;
+        cab.hasChosen = false;
     }
 }
 
@@ -148,19 +146,27 @@ bool EditorModel::selection(int cab, std::int32_t& index, char* name, std::size_
     std::lock_guard<std::mutex> guard(lock_);
     if (!shown_)
         return false;
-    const Cab& c = cabs_[cab];
+    Cab& c = cabs_[cab];
+    auto positionOf = [&](const std::string& text) {
+        for (std::size_t i = 0; i < c.entries.size(); ++i) {
+            if (c.entries[i] == text)
+                return static_cast<std::int32_t>(i);
+        }
+        return static_cast<std::int32_t>(-1);
+    };
+    if (c.hasChosen) {
+        c.hasChosen = false;
+        copyName(c.chosen, name, nameSize);
+        index = positionOf(c.chosen);
+        return true;
+    }
     // Without a current entry (an empty menu a host "chose" from) the cab keeps its file
     // rather than losing its name.
     if (c.current < 0 || c.current >= static_cast<int>(c.entries.size()))
         return true;
     const std::string& text = c.entries[static_cast<std::size_t>(c.current)];
     copyName(text, name, nameSize);
-    for (std::size_t i = 0; i < c.entries.size(); ++i) {
-        if (c.entries[i] == text) {
-            index = static_cast<std::int32_t>(i);
-            break;
-        }
-    }
+    index = positionOf(text);
     return true;
 }
 
@@ -187,14 +193,28 @@ bool EditorModel::step(int cab, bool next, std::int32_t& index, char* name, std:
     return true;
 }
 
-void EditorModel::setCurrent(int cab, int index)
+void EditorModel::choose(int cab, int index, const char* text)
 {
-    if (!validCab(cab))
+    if (!validCab(cab) || !text)
         return;
     std::lock_guard<std::mutex> guard(lock_);
     Cab& c = cabs_[cab];
-    if (shown_ && index >= 0 && index < static_cast<int>(c.entries.size()))
+    if (!shown_ || index < 0)
+        return;
+    const int count = static_cast<int>(c.entries.size());
+    if (index < count && c.entries[static_cast<std::size_t>(index)] == text) {
         c.current = index;
+    } else {
+        for (int i = 0; i < count; ++i) {
+            if (c.entries[static_cast<std::size_t>(i)] == text) {
+                c.current = i;
+                c.changed = true; // the views show another position for it
+                break;
+            }
+        }
+    }
+    c.chosen = text;
+    c.hasChosen = true;
 }
 
 int EditorModel::current(int cab) const
@@ -213,21 +233,6 @@ std::vector<std::string> EditorModel::entries(int cab) const
     return cabs_[cab].entries;
 }
 
-int EditorModel::latencyEntry(float value) const
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    return shown_ ? latency_ : latencyBand(value);
-}
-
-void EditorModel::setLatencyEntry(int entry)
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    if (entry >= 0 && entry <= 3 && entry != latency_) {
-        latency_ = entry;
-        latencyChanged_ = true;
-    }
-}
-
 bool EditorModel::takeCab(int cab, CabView& view)
 {
     if (!validCab(cab))
@@ -244,16 +249,6 @@ bool EditorModel::takeCab(int cab, CabView& view)
     view.label = c.label;
     c.changed = false;
     c.entriesChanged = false;
-    return true;
-}
-
-bool EditorModel::takeLatency(int& entry)
-{
-    std::lock_guard<std::mutex> guard(lock_);
-    if (!latencyChanged_)
-        return false;
-    entry = latency_;
-    latencyChanged_ = false;
     return true;
 }
 

@@ -1,8 +1,9 @@
-// What the effect reads back from its editor at once, kept apart from the views so that any
-// thread except the audio thread may query and change it: per cab the folder, the stored
-// file index and the file menu's list and current entry; and the latency menu's entry. One
-// short lock guards it all; nothing slow (no directory search, no drawing) runs under it.
-// The editor mirrors it into its views on the editor's thread (SDEditor::mirror*).
+// What the effect reads back from its editor at once, kept apart from the views: per cab the
+// folder, the stored file index and the file menu's list and current entry. One short lock
+// guards it all; nothing slow (no directory search, no drawing) runs under it, but copies
+// of the lists do allocate, so only the effect's file threads (its owner, which is also the
+// editor's thread, and its loader) ever take it; audio and automation threads never reach
+// it. The editor mirrors it into its views on the editor's thread (SDEditor::mirror*).
 //
 // The menus "exist" only between show() and hide(), like the views they stand for: while
 // hidden, the menu operations do nothing, as they would on an editor without a window.
@@ -30,9 +31,8 @@ public:
 
     EditorModel();
 
-    // The editor opens (menus empty and disabled, latency entry from the band of latency)
-    // or closes.
-    void show(float latency);
+    // The editor opens (menus empty and disabled) or closes.
+    void show();
     void hide();
     bool shown() const;
 
@@ -49,23 +49,21 @@ public:
     // index receives the entry named name (-1 when none), which becomes current if it exists.
     bool select(int cab, const char* name, std::int32_t& index);
     // The current entry's text into name (nameSize bytes, always terminated) and the first
-    // position holding that text. Nothing is written when there is no current entry.
+    // position holding that text. Nothing is written when there is no current entry. After
+    // choose(), the chosen name instead (once).
     bool selection(int cab, std::int32_t& index, char* name, std::size_t nameSize);
     // Moves to the next (or previous) entry with wrap-around; writes its text and position.
     bool step(int cab, bool next, std::int32_t& index, char* name, std::size_t nameSize);
-    // The user chose an entry in the menu itself (editor thread).
-    void setCurrent(int cab, int index);
+    // The user chose the entry at index, reading text, in the menu the views show (editor
+    // thread). The views may be a step behind the list (another thread refilled it since
+    // they were mirrored): the name the user saw is what the next selection() hands out,
+    // and it becomes the current entry where the list holds it.
+    void choose(int cab, int index, const char* text);
     int current(int cab) const;
     std::vector<std::string> entries(int cab) const;
 
-    // The latency menu: its entry while shown, else the band of value.
-    int latencyEntry(float value) const;
-    void setLatencyEntry(int entry);
-
     // For mirroring: true when cab changed since the last take; fills view.
     bool takeCab(int cab, CabView& view);
-    // True when the latency entry changed since the last take.
-    bool takeLatency(int& entry);
 
 private:
     struct Cab {
@@ -77,6 +75,8 @@ private:
         std::string label;                // folder label text
         bool changed = false;             // views are behind
         bool entriesChanged = false;      // ... and so is the list itself
+        std::string chosen;               // a name the user chose, until the effect reads it
+        bool hasChosen = false;           // chosen is waiting
     };
 
     static bool validCab(int cab) { return cab >= 0 && cab < kCabs; }
@@ -85,8 +85,6 @@ private:
     mutable std::mutex lock_;     // guards everything below; held only for copies
     bool shown_ = false;          // menus exist (the editor is open)
     Cab cabs_[kCabs];             // cab 1..6
-    int latency_ = 0;             // latency menu entry 0..3
-    bool latencyChanged_ = false; // the latency menu is behind
 };
 
 } // namespace editor

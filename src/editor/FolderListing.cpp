@@ -91,9 +91,4 @@ std::string shortenFolderPath(const char* folder)
     return text;
 }
 
-int latencyBand(float value)
-{
-    return value < 0.25f ? 0 : value < 0.5f ? 1 : value < 0.75f ? 2 : 3;
-}
-
 } // namespace editor

@@ -26,7 +26,4 @@ std::vector<std::string> listWavFiles(const char* pattern);
 // after a separator. Folders that give no such tail are shown whole.
 std::string shortenFolderPath(const char* folder);
 
-// Entry of the latency menu for a "Latency" value: 64, 128, 256, 512 samples.
-int latencyBand(float value);
-
 } // namespace editor

@@ -68,9 +68,11 @@ bool SDEditor::open(void* parentWindow)
     ownerThread_.store(platform::currentThreadId());
     if (orvexEffect_)
         orvexEffect_->setOwnerThread(platform::currentThreadId());
+    // Each control is built from the effect's value: what other threads write before it is
+    // built shows in it, what they write after leaves its bit, shown below.
     for (auto& bits : pending_)
         bits.store(0);
-    model_.show(orvexEffect_ ? orvexEffect_->getParameter(orvex::kLatency) : 0.0f);
+    model_.show();
     buildViews();
     // A host window was given but no window of ours could be made in it (on Linux: no X
     // display to open). The host is told the editor did not open (effEditOpen answers 0)
@@ -80,10 +82,9 @@ bool SDEditor::open(void* parentWindow)
         return false;
     }
     open_.store(true, std::memory_order_release);
-    // Everything the effect pushed while the views were made is shown now.
-    for (int cab = 0; cab < kCabs; ++cab)
-        mirrorCab(cab);
-    mirrorLatency();
+    // Everything the effect pushed and other threads wrote while the views were made is
+    // shown now.
+    applyPending();
     return true;
 }
 
@@ -130,13 +131,20 @@ void SDEditor::valueChanged(gui::CDrawContext*, gui::CControl* control)
     if (!control)
         return;
     const int tag = control->getTag();
-    // A menu's own choice is what the effect reads back through the model.
-    if (isCabTag(tag) && control == fileMenus_[cabOfTag(tag)])
-        model_.setCurrent(cabOfTag(tag), fileMenus_[cabOfTag(tag)]->getCurrentIndex());
-    else if (tag == orvex::kLatency && control == latencyMenu_)
-        model_.setLatencyEntry(latencyMenu_->getCurrentIndex());
+    float value = control->getValue();
+    if (isCabTag(tag) && control == fileMenus_[cabOfTag(tag)]) {
+        // The file the user saw and picked is the one the effect loads, even if another
+        // thread has refilled the list since the menu was last mirrored.
+        char text[gui::COptionMenu::kEntryBufferSize] = {};
+        const int entry = fileMenus_[cabOfTag(tag)]->getCurrentIndex(text, sizeof text);
+        model_.choose(cabOfTag(tag), entry, text);
+    } else if (tag == orvex::kLatency && control == latencyMenu_) {
+        // The menu automates the value the effect stores for the chosen step, so what a
+        // host records lies inside 0..1 and replays as the same step.
+        value = orvex::latencyStepValue(latencyMenu_->getCurrentIndex());
+    }
     if (isParameter(tag) && effectX)
-        effectX->setParameterAutomated(tag, control->getValue());
+        effectX->setParameterAutomated(tag, value);
     control->setDirty(true);
 }
 
@@ -164,12 +172,14 @@ gui::COptionMenu* SDEditor::fileMenu(int cab) const
 
 void SDEditor::setParameter(int index, float)
 {
-    if (!isParameter(index) || !open_.load(std::memory_order_acquire))
+    if (!isParameter(index))
         return;
     if (onEditorThread()) {
         showParameter(index);
         return;
     }
+    // Any other thread (or the editor's own while open() builds the views): a bit for the
+    // next idle, or for the end of open(). Lock-free: audio threads come here.
     pending_[index / 32].fetch_or(1u << (index % 32), std::memory_order_release);
 }
 
@@ -179,9 +189,12 @@ void SDEditor::showParameter(int index)
     // its pressed state while the effect steps.
     if (!frame || !orvexEffect_ || (index >= orvex::kFileMenu && index < orvex::kChannel))
         return;
-    // The control shows what the effect holds (clamped, quantised), never the value sent.
-    // The latency menu keeps its own selection; only its label follows.
-    if (gui::CControl* c = controls_[index]; c && index != orvex::kLatency) {
+    // The control shows what the effect holds (clamped, quantised), never the value sent;
+    // the latency menu shows the effect's step.
+    if (index == orvex::kLatency && latencyMenu_) {
+        latencyMenu_->setCurrentIndex(orvex::latencyStep(orvexEffect_->getParameter(index)));
+        latencyMenu_->setDirty(true);
+    } else if (gui::CControl* c = controls_[index]) {
         c->setValue(orvexEffect_->getParameter(index));
         c->setDirty(true);
     }
@@ -208,19 +221,14 @@ void SDEditor::applyPending()
     }
     for (int cab = 0; cab < kCabs; ++cab)
         mirrorCab(cab);
-    mirrorLatency();
 }
 
 // --- effect to editor: files and latency --------------------------------------------------------
 
 void SDEditor::modelChanged(int cab)
 {
-    if (onEditorThread()) {
-        if (cab >= 0)
-            mirrorCab(cab);
-        else
-            mirrorLatency();
-    }
+    if (onEditorThread())
+        mirrorCab(cab);
 }
 
 void SDEditor::mirrorCab(int cab)
@@ -262,23 +270,6 @@ void SDEditor::showCabNotice(int cab, const char* text)
         label->setText(text);
         label->setDirty(true);
     }
-}
-
-void SDEditor::mirrorLatency()
-{
-    int entry = 0;
-    if (model_.takeLatency(entry) && latencyMenu_) {
-        latencyMenu_->setCurrentIndex(entry);
-        latencyMenu_->setDirty(true);
-    }
-}
-
-int SDEditor::updateLatencyMenu(float value)
-{
-    const int entry = model_.latencyEntry(value);
-    // The label shows the effect's latency text; on another thread it follows at idle.
-    setParameter(orvex::kLatency, value);
-    return entry;
 }
 
 void SDEditor::clearCabFile(int tag)

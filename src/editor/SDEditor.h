@@ -3,16 +3,15 @@
 // between them and the effect, and each cab's folder navigation (file menu, folder label,
 // previous and next).
 //
-// Threads. The views belong to the thread that opened the editor (the host's UI thread):
-// only it creates, changes, draws and destroys them. The effect calls the EditorLink side on
-// whichever thread runs its setParameter:
+// Threads. The views belong to the thread that opened the editor (the host's UI thread, which
+// then also owns the effect): only it creates, changes, draws and destroys them.
 // - a parameter change on the editor's own thread sets the control and its label at once
-//   (drawn at the next idle); from any other thread it only sets the parameter's bit in a
-//   lock-free set, and the next idle shows it. No lock: hosts automate from any thread.
-// - what the effect must read back at once (a cab's file list and current entry, the
-//   latency menu's entry) lives in EditorModel, under its short lock; the views mirror it at
-//   once on the editor's thread, otherwise at the next idle. The audio thread never calls
-//   these (the effect reaches them only through actions and "Latency").
+//   (drawn at the next idle); from any other thread, audio threads included, it only sets
+//   the parameter's bit in a lock-free set, and the next idle shows it.
+// - what the effect must read back at once (a cab's file list and current entry) lives in
+//   EditorModel, under its short lock; the effect reaches it only from its file threads
+//   (this thread, or its loader). The views mirror it at once on the editor's thread,
+//   otherwise at the next idle.
 #pragma once
 
 #include "editor/AEffGUIEditor.h"
@@ -59,9 +58,8 @@ public:
     // --- controls to effect (editor thread) ------------------------------------------------
     void valueChanged(gui::CDrawContext* context, gui::CControl* control) override;
 
-    // --- effect to editor (any thread but audio) ---------------------------------------------
+    // --- effect to editor (setParameter: any thread; the rest: the effect's file threads) ----
     void setParameter(int index, float value) override;
-    int updateLatencyMenu(float value) override;
     void clearCabFile(int tag) override;
     void selectCabFile(const char* name, int tag, std::int32_t& index) override;
     void setCabFolders(const char* const folders[6]) override;
@@ -94,9 +92,8 @@ private:
     void showParameter(int index);
     // Applies what other threads left for the views (editor thread).
     void applyPending();
-    // Copies a cab's (or the latency menu's) model state into its views (editor thread).
+    // Copies a cab's model state into its views (editor thread).
     void mirrorCab(int cab);
-    void mirrorLatency();
     // After a model change: mirror now on the editor thread, else leave it to idle.
     void modelChanged(int cab);
     static int cabOfTag(int tag) { return tag - orvex::kFileMenu; }

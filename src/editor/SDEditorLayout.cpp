@@ -108,14 +108,13 @@ void SDEditor::buildViews()
     knob(686, 21, kOutput);
     makeValueLabel(684, 61, kOutput, bitmaps[16]);
 
-    // The stored file indices come from the program record and can be stale (a chunk
-    // restored while the editor was closed, a folder that changed on disk): the effect
-    // selects each listed cab's file by its name, as after a program change, so the menu
-    // shows the file the cab plays and stepping starts from it.
-    for (int cab = 0; cab < kCabs; ++cab) {
-        if (model_.folder(cab).size() > 2)
-            effectX->setParameter(kRequestRefreshCab, static_cast<float>(cab + 1));
-    }
+    // Each cab's menu is filled by the effect from the current program: a cab with a
+    // folder lists it and selects its file by name (the stored index can be stale: a chunk
+    // restored while the editor was closed, a folder that changed on disk), so the menu
+    // shows the file the cab plays and stepping starts from it; a cab without one shows an
+    // empty, disabled menu.
+    for (int cab = 0; cab < kCabs; ++cab)
+        effectX->setParameter(kRequestRefreshCab, static_cast<float>(cab + 1));
 
     // The file menus lie above everything else, so their popups are never covered.
     for (gui::COptionMenu* menu : fileMenus_)
@@ -125,7 +124,7 @@ void SDEditor::buildViews()
                                         gui::COptionMenu::kDefaultStyle);
     for (const char* entry : {"64", "128", "256", "512"})
         latencyMenu_->appendEntry(entry);
-    latencyMenu_->setCurrentIndex(latencyBand(value(kLatency)));
+    latencyMenu_->setCurrentIndex(latencyStep(value(kLatency)));
     styleText(latencyMenu_, gui::kBlackCColor);
     latencyMenu_->setBackgroundColor(gui::kWhiteCColor);
     latencyMenu_->setFrameColor(gui::kBlackCColor);
@@ -181,13 +180,11 @@ void SDEditor::buildCab(int cab, gui::CBitmap* const bitmaps[])
     kick(81, 143, kPrevious + cab, 2, false);
     kick(335, 143, kNext + cab, 3, false);
 
-    // The folder label first shows the folder as stored; listFolder replaces it with the
-    // shortened text once the menu is filled.
-    const std::string folder = model_.folder(cab);
+    // The folder label starts empty: the cab's refresh at the end of the build fills it.
     // Like every control with a picture, the label takes its plate's size: 267 pixels wide
     // for cabs 1, 3, 5 (picture 20), 232 for cabs 2, 4, 6 (picture 14).
     gui::CBitmap* plate = bitmaps[odd ? 20 : 14];
-    auto* label = new gui::CTextLabel(bitmapRect(83 + dx, 124 + dy, plate, 1), folder.c_str(), plate, 0);
+    auto* label = new gui::CTextLabel(bitmapRect(83 + dx, 124 + dy, plate, 1), "", plate, 0);
     styleText(label, gui::kWhiteCColor);
     label->setTextAlignment(gui::kLeftText);
     folderLabels_[cab] = label;
@@ -199,8 +196,6 @@ void SDEditor::buildCab(int cab, gui::CBitmap* const bitmaps[])
     menu->setTextAlignment(gui::kLeftText);
     menu->setMouseEnabled(false);
     fileMenus_[cab] = menu; // added to the frame after all cabs
-    if (folder.size() > 2)
-        listFolder(kFileMenu + cab, folder.c_str());
 
     onOff(360 + kBypassColumnStep * column, 115, kBypass + cab, odd ? 7 : 9, effectX->getParameter(kBypass + cab));
     onOff(68 + dx, 164, kChannel + cab, 5, effectX->getParameter(kChannel + cab));

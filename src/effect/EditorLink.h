@@ -1,7 +1,12 @@
 // What the effect asks of its editor. The effect reaches its window only through this
 // interface, so every effect behaviour runs and is tested without one; the editor layer
-// implements it. Calls arrive on whichever thread calls the effect's setParameter: an
-// implementation that owns views queues what arrives on a foreign thread.
+// implements it.
+//
+// Threads: setParameter arrives on whichever thread wrote the parameter, audio threads
+// included: it must not wait, allocate or take a lock. Every other call comes only from the
+// effect's file threads (the thread that owns the effect, or the effect's loader), one at a
+// time, and may list folders; an implementation that owns views queues what arrives on a
+// thread other than its own.
 #pragma once
 
 #include <cstdint>
@@ -12,10 +17,10 @@ class EditorLink {
 public:
     virtual ~EditorLink() = default;
 
-    // Every parameter change ends here (also actions and requests 7777/8888/9999).
+    // Every parameter change ends here (also actions and requests 7777/8888/9999). The
+    // editor shows the effect's value of the parameter, never the one sent ("Latency": its
+    // menu shows the effect's step).
     virtual void setParameter(int index, float value) = 0;
-    // The latency menu's current entry when the menu is shown, else the band of value (0..3).
-    virtual int updateLatencyMenu(float value) = 0;
     // Empties cab (tag 50..55)'s file menu, disables it and its previous/next buttons.
     virtual void clearCabFile(int tag) = 0;
     // Selects the entry named name in cab (tag 50..55)'s menu; index receives it or -1.

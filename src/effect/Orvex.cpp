@@ -9,7 +9,9 @@
 #include "host/HostStrings.h"
 #include "platform/Platform.h"
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace orvex {
 
@@ -19,6 +21,7 @@ Orvex::Orvex(vst::HostCallback audioMaster) : AudioEffectX(audioMaster, kNumProg
     preparer_ = std::make_unique<dsp::IrPreparer>();
     cache_ = std::make_unique<dsp::IrCache>(*preparer_);
     spectrum_.assign(dsp::ConvolutionEngine::kFftSize, 0.0);
+    stagedChunk_ = std::make_unique<ProgramRecord[]>(kNumPrograms);
 
     canProcessReplacing();
     programsAreChunks();
@@ -43,28 +46,96 @@ Orvex::Orvex(vst::HostCallback audioMaster) : AudioEffectX(audioMaster, kNumProg
         loadedTickets_[cab].store(0);
     }
     loader_ = std::make_unique<IrLoader>(
-        [this](int cab, const char* path, std::uint32_t ticket) { loadTicketed(cab, path, ticket); });
+        [this](int cab, const char* path, std::uint32_t ticket) { loadTicketed(cab, path, ticket); },
+        [this](const IrLoader::Job& job) { runJob(job.kind, job.index, job.value); });
     for (auto& record : programs_)
         record.makeFresh();
     ownerThread_.store(platform::currentThreadId());
     setProgram(0);
     hostWindow_ = platform::getForegroundRootOwner();
     // resume() asks for events only for synthesizers or MIDI effects; this is neither.
-    linkGuard_ = 0;
 }
 
 Orvex::~Orvex()
 {
-    loader_.reset(); // its thread uses the engine and the preparer until it ends
+    // Its thread uses the engine, the preparer, the editor and the effect itself (its jobs
+    // ask which thread they run on) until it ends: it stops while all of them still stand.
+    loader_->stop();
+    loader_.reset();
 }
 
 void Orvex::processReplacing(float** inputs, float** outputs, vst::Int32 sampleFrames)
 {
-    // Remembered so that loads asked for on this thread go to the loader.
-    audioThread_.store(platform::currentThreadId(), std::memory_order_relaxed);
     if (!inputs || !outputs || sampleFrames <= 0)
         return;
+    awaitLoadsIfOffline();
     engine_->process(inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames);
+}
+
+void Orvex::awaitLoadsIfOffline()
+{
+    // Decision: a block waits for the loader only when the host says it renders offline
+    // (a bounce, an export). There nobody hears a late block, and a bounce must start with
+    // the IRs its project names, not with a moment of silence or of the previous cab, as
+    // it would in real time. The host is asked only while something is outstanding, so a
+    // real-time block costs one atomic load here. The wait is bounded (a file on a drive
+    // that hangs must not hang the export for good): after kOfflineWaitMs the block plays
+    // with what has arrived.
+    constexpr std::uint32_t kOfflineWaitMs = 10000;
+    if (!loader_->busy() || onFileThread() || getCurrentProcessLevel() != vst::kVstProcessLevelOffline)
+        return;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kOfflineWaitMs);
+    while (loader_->busy() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// --- threads ----------------------------------------------------------------------------
+
+bool Orvex::onOwnerThread() const
+{
+    return platform::currentThreadId() == ownerThread_.load();
+}
+
+bool Orvex::onFileThread() const
+{
+    const std::uint64_t me = platform::currentThreadId();
+    return me == ownerThread_.load() || me == loader_->threadId();
+}
+
+void Orvex::postJob(int kind, int index, float value)
+{
+    IrLoader::Job job;
+    job.kind = kind;
+    job.index = index;
+    job.value = value;
+    loader_->post(job);
+}
+
+void Orvex::runJob(int kind, int index, float value)
+{
+    // On the loader's thread: the work a thread without disk access asked for, as that
+    // thread would have done it in line.
+    switch (kind) {
+    case kJobReloadCabs: reloadCabFiles(); break;
+    case kJobShareLink: shareLinkedFiles(index); break;
+    case kJobFileMenu: applyFileMenu(index); break;
+    case kJobStepNext: applyStep(index, true); break;
+    case kJobStepPrevious: applyStep(index, false); break;
+    case kJobRequest: applyEditorRequest(index, value); break;
+    case kJobProgram: applyProgram(index); break;
+    case kJobChunk: applyStagedChunk(); break;
+    default: break;
+    }
+}
+
+bool Orvex::loadsPending() const
+{
+    return loader_->busy();
+}
+
+long long Orvex::loaderWakeUps() const
+{
+    return loader_->wakeUps();
 }
 
 // --- reading --------------------------------------------------------------------------

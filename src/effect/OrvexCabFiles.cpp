@@ -22,11 +22,6 @@ using namespace detail;
 
 namespace {
 
-int latencyBand(float v)
-{
-    return v < 0.25f ? 0 : v < 0.5f ? 1 : v < 0.75f ? 2 : 3;
-}
-
 // Editor requests carry a cab number as a float: the nearest cab, 1 below 1.5, 6 above 5.5.
 int requestedCab(float value)
 {
@@ -43,7 +38,7 @@ bool Orvex::joinPath(int cab, char* path) const
 {
     // Folder and file name joined in a 1024-byte buffer. A join that does not fit is not
     // loaded at all: cutting it would load some other file, or none that the user named.
-    const ProgramRecord& record = programs_[curProgram];
+    const ProgramRecord& record = programs_[getProgramIndex()];
     const std::size_t folderLength = fieldLength(record.folder[cab], kFolderSize);
     const std::size_t nameLength = fieldLength(record.fileName[cab], kFileNameSize);
     if (folderLength >= kFolderSize || nameLength >= kFileNameSize || folderLength + nameLength > kFolderSize - 1) {
@@ -56,17 +51,11 @@ bool Orvex::joinPath(int cab, char* path) const
     return true;
 }
 
-bool Orvex::onOwnerThread() const
-{
-    return platform::currentThreadId() == ownerThread_.load();
-}
-
 void Orvex::applyLoadButton(int cab, float v)
 {
     // The dialog is modal: it opens only for a request on the thread that owns the editor,
-    // so automation or the audio thread writing a load index never blocks on it.
+    // so automation or an audio thread writing a load index never blocks on it.
     if (v > 0.5f && onOwnerThread()) {
-        ProgramRecord& record = programs_[curProgram];
         platform::enableWindow(hostWindow_, false);
 
         vst::VstFileType wave{};
@@ -86,14 +75,20 @@ void Orvex::applyLoadButton(int cab, float v)
         request->nbFileTypes = 1;
         request->fileTypes = &wave;
         std::strcpy(request->title, "Test for open file selector");
-        if (fieldLength(record.folder[cab], kFolderSize) > 2) {
-            std::memcpy(initialPath.data(), record.folder[cab], kFolderSize);
-            initialPath[kFolderSize - 1] = 0;
-            request->initialPath = initialPath.data();
+        {
+            std::lock_guard<std::recursive_mutex> lock(fileState_);
+            const ProgramRecord& rec = record();
+            if (fieldLength(rec.folder[cab], kFolderSize) > 2) {
+                std::memcpy(initialPath.data(), rec.folder[cab], kFolderSize);
+                initialPath[kFolderSize - 1] = 0;
+                request->initialPath = initialPath.data();
+            }
         }
         request->returnPath = returnPath.data();
         request->sizeReturnPath = kFolderSize;
 
+        // The dialog runs without the file-state lock: the user may take minutes, and the
+        // loader must go on serving the other threads meanwhile.
         gui::CFileSelector selector(nullptr);
         char name[kFileNameSize];
         // A name longer than the record's field is refused: nothing loads, the cab keeps its
@@ -104,29 +99,8 @@ void Orvex::applyLoadButton(int cab, float v)
             path[kFolderSize - 1] = 0;
             const std::size_t pathLength = std::strlen(path);
             const std::size_t nameLength = std::strlen(name);
-            if (nameLength > 0 && nameLength <= pathLength) {
-                std::memcpy(record.fileName[cab], name, nameLength + 1);
-                loadCabIr(cab + 1, path);
-                std::memset(record.folder[cab], 0, kFolderSize);
-                std::memcpy(record.folder[cab], path, pathLength - nameLength);
-                const int partner = linkPartner(cab);
-                const bool linked = linkFlags_[linkPair(cab)].load(std::memory_order_relaxed) != 0;
-                if (linked) {
-                    loadCabIr(partner + 1, path);
-                    std::memcpy(record.folder[partner], record.folder[cab], kFolderSize);
-                    std::memcpy(record.fileName[partner], record.fileName[cab], kFileNameSize);
-                }
-                setParameter(kRequestPushFolders, 0.0f);
-                if (editorLink_) {
-                    editorLink_->listFolder(kFileMenu + cab, record.folder[cab]);
-                    editorLink_->selectCabFile(record.fileName[cab], kFileMenu + cab, record.fileIndex[cab]);
-                    if (linked) {
-                        editorLink_->listFolder(kFileMenu + partner, record.folder[partner]);
-                        editorLink_->selectCabFile(record.fileName[partner], kFileMenu + partner,
-                                                   record.fileIndex[partner]);
-                    }
-                }
-            }
+            if (nameLength > 0 && nameLength <= pathLength)
+                takeChosenFile(cab, path, name);
         }
         // A system without any dialog program (Linux without zenity or kdialog) shows nothing
         // at all; the cab's folder label tells the user why instead, since the label is where
@@ -140,13 +114,41 @@ void Orvex::applyLoadButton(int cab, float v)
     setParameter(kBypass + cab, 1.0f);
 }
 
+void Orvex::takeChosenFile(int cab, const char* path, const char* name)
+{
+    std::lock_guard<std::recursive_mutex> lock(fileState_);
+    ProgramRecord& rec = record();
+    const std::size_t pathLength = std::strlen(path);
+    const std::size_t nameLength = std::strlen(name);
+    std::memcpy(rec.fileName[cab], name, nameLength + 1);
+    loadCabIr(cab + 1, path);
+    std::memset(rec.folder[cab], 0, kFolderSize);
+    std::memcpy(rec.folder[cab], path, pathLength - nameLength);
+    const int partner = linkPartner(cab);
+    const bool linked = linkFlags_[linkPair(cab)].load(std::memory_order_relaxed) != 0;
+    if (linked) {
+        loadCabIr(partner + 1, path);
+        std::memcpy(rec.folder[partner], rec.folder[cab], kFolderSize);
+        std::memcpy(rec.fileName[partner], rec.fileName[cab], kFileNameSize);
+    }
+    setParameter(kRequestPushFolders, 0.0f);
+    if (editorLink_) {
+        editorLink_->listFolder(kFileMenu + cab, rec.folder[cab]);
+        editorLink_->selectCabFile(rec.fileName[cab], kFileMenu + cab, rec.fileIndex[cab]);
+        if (linked) {
+            editorLink_->listFolder(kFileMenu + partner, rec.folder[partner]);
+            editorLink_->selectCabFile(rec.fileName[partner], kFileMenu + partner, rec.fileIndex[partner]);
+        }
+    }
+}
+
 int Orvex::loadChosenFile(int cab)
 {
     // Only a cab whose folder was ever set loads (an unset folder would join to a bare
     // name); a linked partner loads the same path.
-    const ProgramRecord& record = programs_[curProgram];
+    const ProgramRecord& rec = record();
     char path[kFolderSize];
-    const bool loadable = joinPath(cab, path) && fieldLength(record.folder[cab], kFolderSize) >= kMinNameLength;
+    const bool loadable = joinPath(cab, path) && fieldLength(rec.folder[cab], kFolderSize) >= kMinNameLength;
     if (loadable)
         loadCabIr(cab + 1, path);
     if (!linkFlags_[linkPair(cab)].load(std::memory_order_relaxed))
@@ -161,26 +163,28 @@ void Orvex::applyFileMenu(int cab)
 {
     if (!editorLink_)
         return;
-    ProgramRecord& record = programs_[curProgram];
-    editorLink_->getCabFileSelection(cab, record.fileIndex[cab], record.fileName[cab]);
-    record.fileName[cab][kFileNameSize - 1] = 0;
+    std::lock_guard<std::recursive_mutex> lock(fileState_);
+    ProgramRecord& rec = record();
+    editorLink_->getCabFileSelection(cab, rec.fileIndex[cab], rec.fileName[cab]);
+    rec.fileName[cab][kFileNameSize - 1] = 0;
     // The partner's folder and name stay; only its menu shows the same file.
     const int partner = loadChosenFile(cab);
     if (partner >= 0)
-        editorLink_->selectCabFile(record.fileName[cab], kFileMenu + partner, record.fileIndex[partner]);
+        editorLink_->selectCabFile(rec.fileName[cab], kFileMenu + partner, rec.fileIndex[partner]);
 }
 
 void Orvex::applyStep(int cab, bool next)
 {
     if (!editorLink_)
         return;
-    ProgramRecord& record = programs_[curProgram];
+    std::lock_guard<std::recursive_mutex> lock(fileState_);
+    ProgramRecord& rec = record();
     auto step = [&](int which) {
         if (next)
-            editorLink_->stepCabFileNext(which, record.fileIndex[which], record.fileName[which]);
+            editorLink_->stepCabFileNext(which, rec.fileIndex[which], rec.fileName[which]);
         else
-            editorLink_->stepCabFilePrevious(which, record.fileIndex[which], record.fileName[which]);
-        record.fileName[which][kFileNameSize - 1] = 0;
+            editorLink_->stepCabFilePrevious(which, rec.fileIndex[which], rec.fileName[which]);
+        rec.fileName[which][kFileNameSize - 1] = 0;
     };
     step(cab);
     // The partner's own menu steps the same way and names its file.
@@ -193,26 +197,34 @@ void Orvex::applyEditorRequest(int request, float value)
 {
     if (!editorLink_)
         return;
-    ProgramRecord& record = programs_[curProgram];
+    std::lock_guard<std::recursive_mutex> lock(fileState_);
+    ProgramRecord& rec = record();
     switch (request) {
     case kRequestRefreshCab: {
         const int cab = requestedCab(value) - 1;
-        record.folder[cab][kFolderSize - 1] = 0;
-        record.fileName[cab][kFileNameSize - 1] = 0;
-        editorLink_->listFolder(kFileMenu + cab, record.folder[cab]);
-        editorLink_->selectCabFile(record.fileName[cab], kFileMenu + cab, record.fileIndex[cab]);
+        rec.folder[cab][kFolderSize - 1] = 0;
+        rec.fileName[cab][kFileNameSize - 1] = 0;
+        // A cab without a folder has nothing to list: searching "" + "*.wav" would list
+        // whatever folder the host happens to run in, and the failed lookup would write -1
+        // into the record. It shows as empty instead.
+        if (fieldLength(rec.folder[cab], kFolderSize) < kMinNameLength) {
+            editorLink_->clearCabFile(kFileMenu + cab);
+            break;
+        }
+        editorLink_->listFolder(kFileMenu + cab, rec.folder[cab]);
+        editorLink_->selectCabFile(rec.fileName[cab], kFileMenu + cab, rec.fileIndex[cab]);
         break;
     }
     case kRequestClearCab:
         editorLink_->clearCabFile(kFileMenu + requestedCab(value) - 1);
         break;
     case kRequestPushFolders: {
-        terminateFields(record);
+        terminateFields(rec);
         const char* folders[kNumCabs];
         for (int cab = 0; cab < kNumCabs; ++cab)
-            folders[cab] = record.folder[cab];
+            folders[cab] = rec.folder[cab];
         editorLink_->setCabFolders(folders);
-        editorLink_->setCabFileIndices(record.fileIndex);
+        editorLink_->setCabFileIndices(rec.fileIndex);
         break;
     }
     default:
@@ -227,14 +239,15 @@ void Orvex::loadCabIr(int cab, const char* path)
     if (cab < 1 || cab > kNumCabs || !path)
         return;
     const int k = cab - 1;
-    // Every load takes a ticket, so that a slower, older load never lands after a newer one.
-    const std::uint32_t ticket = loadTickets_[k].fetch_add(1) + 1;
-    if (onAudioThread()) {
-        // Reading and preparing a file here would stall the host's audio callback: the
-        // loader does it, and the spectrum arrives through the hand-over a little later.
-        loader_->request(k, path, ticket);
+    if (!onFileThread()) {
+        // Reading and preparing a file here could stall a host's audio or automation
+        // thread: the loader does it, and the spectrum arrives through the hand-over.
+        // The ticket is drawn once the request is in the mailbox.
+        loader_->request(k, path, loadTickets_[k]);
         return;
     }
+    // Every load takes a ticket, so that a slower, older load never lands after a newer one.
+    const std::uint32_t ticket = loadTickets_[k].fetch_add(1) + 1;
     loadTicketed(k, path, ticket);
 }
 
@@ -255,35 +268,35 @@ void Orvex::loadTicketed(int cab, const char* path, std::uint32_t ticket)
     loadedTickets_[cab].store(ticket);
 }
 
-bool Orvex::loadsPending() const
+void Orvex::resetHop()
 {
-    for (int cab = 0; cab < kNumCabs; ++cab)
-        if (loadedTickets_[cab].load() != loadTickets_[cab].load())
-            return true;
-    return false;
-}
-
-bool Orvex::onAudioThread() const
-{
-    const std::uint64_t me = platform::currentThreadId();
-    return me == audioThread_.load(std::memory_order_relaxed) && me != ownerThread_.load();
+    const int hop = latencyHop(latencyStep(getParameter(kLatency)));
+    latencyValue_.store(static_cast<float>(hop), std::memory_order_relaxed);
+    engine_->reset(hop);
 }
 
 void Orvex::reloadAllCabs()
 {
-    const int hop = 64 << latencyBand(getParameter(kLatency));
-    latencyValue_.store(static_cast<float>(hop), std::memory_order_relaxed);
-    engine_->reset(hop);
+    resetHop();
+    if (onFileThread())
+        reloadCabFiles();
+    else
+        postJob(kJobReloadCabs);
+    if (editorLink_)
+        editorLink_->setParameter(kLatency, 0.0f);
+}
+
+void Orvex::reloadCabFiles()
+{
+    std::lock_guard<std::recursive_mutex> lock(fileState_);
     for (int cab = 0; cab < kNumCabs; ++cab) {
-        if (fieldLength(programs_[curProgram].fileName[cab], kFileNameSize) < kMinNameLength)
+        if (fieldLength(record().fileName[cab], kFileNameSize) < kMinNameLength)
             continue;
         char path[kFolderSize];
         if (joinPath(cab, path))
             loadCabIr(cab + 1, path);
         setParameter(kRequestRefreshCab, static_cast<float>(cab + 1));
     }
-    if (editorLink_)
-        editorLink_->setParameter(kLatency, 0.0f);
 }
 
 } // namespace orvex

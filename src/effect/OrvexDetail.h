@@ -31,6 +31,19 @@ inline void terminateFields(ProgramRecord& record)
     }
 }
 
+// A record's parameter value as one store and one load: the host may read the record (it
+// is the chunk) on its own thread while an audio thread writes a value into it.
+inline void storeRecordValue(float& field, float value)
+{
+    __atomic_store(&field, &value, __ATOMIC_RELAXED);
+}
+inline float loadRecordValue(const float& field)
+{
+    float value;
+    __atomic_load(&field, &value, __ATOMIC_RELAXED);
+    return value;
+}
+
 inline int linkPartner(int cab) { return cab ^ 1; }                  // 0<->1, 2<->3, 4<->5
 inline int linkPair(int cab) { return cab / 2; }                     // which "Link IR" flag
 inline int blendPartner(int cab) { return cab < 4 ? cab ^ 2 : -1; }  // 0<->2, 1<->3

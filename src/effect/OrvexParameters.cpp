@@ -141,7 +141,9 @@ void Orvex::storeValue(int index, float value)
     if (slot < 0)
         return;
     values_[slot].store(value, std::memory_order_relaxed);
-    programs_[curProgram].values[slot] = value;
+    // The record is also the chunk a host reads on its own thread: the value goes in with
+    // one store, never in pieces.
+    storeRecordValue(record().values[slot], value);
 }
 
 void Orvex::deriveParameter(int index, float v)
@@ -202,6 +204,11 @@ void Orvex::deriveParameter(int index, float v)
 
 void Orvex::setParameter(vst::Int32 index, float value)
 {
+    applyParameter(index, value, false);
+}
+
+void Orvex::applyParameter(int index, float value, bool guarded)
+{
     const ParamInfo info = paramInfo(index);
     // Host values are normalised. One outside 0..1 (or NaN) from a careless host would turn
     // into an unbounded gain or poison the smoothed values for good, so a stored parameter
@@ -216,13 +223,16 @@ void Orvex::setParameter(vst::Int32 index, float value)
             deriveParameter(index, value);
     }
 
+    // What touches the disk or the editor's file views runs here on a file thread and is
+    // handed to the loader from any other thread.
+    const bool inLine = onFileThread();
     switch (info.kind) {
     case ParamKind::Volume:
     case ParamKind::Pan:
     case ParamKind::Channel:
     case ParamKind::FreqHp:
     case ParamKind::FreqLp:
-        propagate(info, value);
+        propagate(info, value, guarded);
         break;
     case ParamKind::Solo:
         applySolo(info.cab, value);
@@ -245,15 +255,28 @@ void Orvex::setParameter(vst::Int32 index, float value)
         applyLoadButton(info.cab, value);
         break;
     case ParamKind::FileMenu:
-        applyFileMenu(info.cab);
+        if (inLine)
+            applyFileMenu(info.cab);
+        else
+            postJob(kJobFileMenu, info.cab);
         break;
     case ParamKind::Previous:
     case ParamKind::Next:
-        if (value > 0.5f)
-            applyStep(info.cab, info.kind == ParamKind::Next);
+        if (value > 0.5f) {
+            const bool next = info.kind == ParamKind::Next;
+            if (inLine)
+                applyStep(info.cab, next);
+            else
+                postJob(next ? kJobStepNext : kJobStepPrevious, info.cab);
+        }
         break;
     case ParamKind::None:
-        applyEditorRequest(index, value);
+        if (index != kRequestRefreshCab && index != kRequestClearCab && index != kRequestPushFolders)
+            break;
+        if (inLine)
+            applyEditorRequest(index, value);
+        else
+            postJob(kJobRequest, index, value);
         break;
     default:
         break;
@@ -263,15 +286,13 @@ void Orvex::setParameter(vst::Int32 index, float value)
         editorLink_->setParameter(index, value);
 }
 
-void Orvex::setGuarded(int index, float value)
+void Orvex::propagate(const ParamInfo& info, float v, bool guarded)
 {
-    linkGuard_ = 1;
-    setParameter(index, value);
-    linkGuard_ = 0;
-}
-
-void Orvex::propagate(const ParamInfo& info, float v)
-{
+    // The guard travels down the call chain rather than living in the object: two threads
+    // writing at once each propagate their own change, and neither can switch off the
+    // other's propagation.
+    if (guarded)
+        return;
     const int first = firstIndexOf(info.kind);
     const int cab = info.cab;
     const bool mirrored = info.kind == ParamKind::Pan || info.kind == ParamKind::Channel;
@@ -279,21 +300,19 @@ void Orvex::propagate(const ParamInfo& info, float v)
     auto f = [&](float x) { return mirrored ? 1.0f - x : x; };
     auto g = [&](float x) { return info.kind == ParamKind::Volume ? 1.0f - x : x; };
 
-    if (linkFlags_[linkPair(cab)].load(std::memory_order_relaxed) && linkGuard_ == 0) {
-        linkGuard_ = 1;
+    if (linkFlags_[linkPair(cab)].load(std::memory_order_relaxed)) {
         const int partner = linkPartner(cab);
-        setParameter(first + partner, f(v));
+        applyParameter(first + partner, f(v), true);
         if (blends) {
             const int q = blendPartner(partner);
             if (q >= 0 && blendFlags_[blendPair(partner)].load(std::memory_order_relaxed))
-                setParameter(first + q, g(f(v)));
+                applyParameter(first + q, g(f(v)), true);
         }
-        linkGuard_ = 0;
     }
     if (blends) {
         const int b = blendPartner(cab);
-        if (b >= 0 && blendFlags_[blendPair(cab)].load(std::memory_order_relaxed) && linkGuard_ == 0)
-            setGuarded(first + b, g(v));
+        if (b >= 0 && blendFlags_[blendPair(cab)].load(std::memory_order_relaxed))
+            applyParameter(first + b, g(v), true);
     }
 }
 
@@ -324,14 +343,11 @@ void Orvex::applySolo(int cab, float v)
 
 void Orvex::applyLatency(float v)
 {
-    if (editorLink_) {
-        static const float stepValues[4] = {0.0f, 0.3f, 0.6f, 1.0f};
-        const int step = editorLink_->updateLatencyMenu(v);
-        if (step >= 0 && step <= 3)
-            storeValue(kLatency, stepValues[step]);
-    } else {
-        storeValue(kLatency, v);
-    }
+    // The value's step decides, whatever the editor's menu shows: the menu follows the
+    // effect (a program change restores the program's latency, and the menu with it).
+    // Without an editor the value is kept as written, as hosts expect of a parameter; with
+    // one, the step's own value is stored, which is what the menu itself sends.
+    storeValue(kLatency, editorLink_ ? latencyStepValue(latencyStep(v)) : v);
     reloadAllCabs();
 }
 
@@ -343,14 +359,30 @@ void Orvex::applyLink(int pair, float v)
     linkFlags_[pair].store(1, std::memory_order_relaxed);
     const int a = pair * 2;
     const int b = a + 1;
-    ProgramRecord& record = programs_[curProgram];
-    char path[kFolderSize];
+    if (onFileThread())
+        shareLinkedFiles(pair);
+    else
+        postJob(kJobShareLink, pair); // copies files and loads: the loader does it
 
+    setParameter(kChannel + a, 0.0f);
+    setParameter(kChannel + b, 1.0f);
+    setParameter(kPan + a, 0.0f);
+    setParameter(kPan + b, 1.0f);
+    setParameter(kVolume + b, getParameter(kVolume + a));
+}
+
+void Orvex::shareLinkedFiles(int pair)
+{
+    std::lock_guard<std::recursive_mutex> lock(fileState_);
+    const int a = pair * 2;
+    const int b = a + 1;
+    ProgramRecord& rec = record();
+    char path[kFolderSize];
     auto share = [&](int from, int to) {
-        if (fieldLength(record.fileName[from], kFileNameSize) < kMinNameLength)
+        if (fieldLength(rec.fileName[from], kFileNameSize) < kMinNameLength)
             return;
-        std::memcpy(record.folder[to], record.folder[from], kFolderSize);
-        std::memcpy(record.fileName[to], record.fileName[from], kFileNameSize);
+        std::memcpy(rec.folder[to], rec.folder[from], kFolderSize);
+        std::memcpy(rec.fileName[to], rec.fileName[from], kFileNameSize);
         if (joinPath(to, path))
             loadCabIr(to + 1, path);
         setParameter(kRequestRefreshCab, static_cast<float>(to + 1));
@@ -359,12 +391,6 @@ void Orvex::applyLink(int pair, float v)
     };
     share(a, b);
     share(b, a);
-
-    setParameter(kChannel + a, 0.0f);
-    setParameter(kChannel + b, 1.0f);
-    setParameter(kPan + a, 0.0f);
-    setParameter(kPan + b, 1.0f);
-    setParameter(kVolume + b, getParameter(kVolume + a));
 }
 
 void Orvex::applyBlend(int pair, float v)
@@ -375,9 +401,9 @@ void Orvex::applyBlend(int pair, float v)
     blendFlags_[pair].store(1, std::memory_order_relaxed);
     const int source = pair;     // slot 1 or 2
     const int target = pair + 2; // slot 3 or 4
-    setGuarded(kChannel + target, getParameter(kChannel + source));
-    setGuarded(kPan + target, getParameter(kPan + source));
-    setGuarded(kVolume + target, 1.0f - getParameter(kVolume + source));
+    applyParameter(kChannel + target, getParameter(kChannel + source), true);
+    applyParameter(kPan + target, getParameter(kPan + source), true);
+    applyParameter(kVolume + target, 1.0f - getParameter(kVolume + source), true);
 }
 
 } // namespace orvex

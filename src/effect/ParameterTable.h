@@ -62,4 +62,19 @@ inline bool isStored(int index) { return recordSlot(index) >= 0; }
 // The value a fresh "Init" program holds (0 for actions).
 float freshValue(int index);
 
+// "Latency" has four steps, hops of 64, 128, 256 and 512 samples. A value falls into the
+// step of its quarter of 0..1; each step is stored as one fixed value, which is also what
+// the editor's latency menu sends, so a host records and replays a value inside 0..1.
+constexpr int kLatencySteps = 4;
+inline int latencyStep(float value)
+{
+    return value < 0.25f ? 0 : value < 0.5f ? 1 : value < 0.75f ? 2 : 3; // NaN: the last step
+}
+inline float latencyStepValue(int step)
+{
+    constexpr float values[kLatencySteps] = {0.0f, 0.3f, 0.6f, 1.0f};
+    return values[step < 0 ? 0 : step >= kLatencySteps ? kLatencySteps - 1 : step];
+}
+inline int latencyHop(int step) { return 64 << (step < 0 ? 0 : step >= kLatencySteps ? kLatencySteps - 1 : step); }
+
 } // namespace orvex

@@ -224,6 +224,15 @@ enum HostOpcodes : Int32 {
     audioMasterGetInputSpeakerArrangement = 49, // deprecated
 };
 
+// What audioMasterGetCurrentProcessLevel answers.
+enum ProcessLevel : Int32 {
+    kVstProcessLevelUnknown = 0,  // the host cannot tell
+    kVstProcessLevelUser = 1,     // the user interface thread
+    kVstProcessLevelRealtime = 2, // the audio thread, in real time
+    kVstProcessLevelPrefetch = 3, // a sequencer thread ahead of time
+    kVstProcessLevelOffline = 4,  // rendering offline, no deadline
+};
+
 // Customary buffer sizes of the interface's text queries.
 enum StringLimits : Int32 {
     kVstMaxProgNameLen = 24,

@@ -3,6 +3,7 @@
 #include "OrvexPlugin.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace editortest {
@@ -11,6 +12,7 @@ namespace {
 
 std::mutex recordLock;          // guards calls: the plug-in may call from any thread
 std::vector<HostCall> recorded; // every callback, in order
+std::atomic<vst::Int32> processLevel{0}; // the host's answer to the process-level query
 
 } // namespace
 
@@ -37,7 +39,14 @@ vst::IntPtr VSTCALLBACK HostRecord::callback(vst::AEffect*, vst::Int32 opcode, v
         std::lock_guard<std::mutex> guard(recordLock);
         recorded.push_back({opcode, index, opt});
     }
+    if (opcode == vst::audioMasterGetCurrentProcessLevel)
+        return processLevel.load();
     return opcode == vst::audioMasterVersion ? 2400 : 0;
+}
+
+void HostRecord::setProcessLevel(vst::Int32 level)
+{
+    processLevel.store(level);
 }
 
 void EditorTest::SetUp()

@@ -36,6 +36,8 @@ public:
     static std::vector<HostCall> calls(vst::Int32 opcode);
     static vst::IntPtr VSTCALLBACK callback(vst::AEffect* effect, vst::Int32 opcode, vst::Int32 index,
                                             vst::IntPtr value, void* ptr, float opt);
+    // What audioMasterGetCurrentProcessLevel answers (0, "unknown", until set).
+    static void setProcessLevel(vst::Int32 level);
 };
 
 class EditorTest : public ::testing::Test {

@@ -68,8 +68,11 @@ TEST_F(EditorThreadsTest, ParameterWritesProgramChangesAndStepsAgainstAnIdlingEd
             dispatch(vst::effEditIdle);
             idles.fetch_add(1);
         }
+        // What the host threads handed to the effect's loader is done, then the last idle
+        // shows it: the views then show the effect's state.
+        while (orvex().loadsPending())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         dispatch(vst::effEditIdle);
-        // After the last idle the views show the effect's state.
         viewsAgree = editor->control(kVolume + 1)->getValue() == getParameter(kVolume + 1)
                      && editor->fileMenu(0)->getCurrentIndex() == editor->model().current(0)
                      && editor->fileMenu(3)->getEntryCount() == 5;

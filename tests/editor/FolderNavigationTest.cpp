@@ -87,29 +87,33 @@ TEST(LatencyEntries, BandsOfTheLatencyValue)
     } cases[] = {{0.0f, 0}, {0.2f, 0}, {0.2499f, 0}, {0.25f, 1}, {0.3f, 1}, {0.4999f, 1},
                  {0.5f, 2}, {0.6f, 2}, {0.7499f, 2}, {0.75f, 3}, {0.9f, 3}, {1.0f, 3}};
     for (const auto& c : cases)
-        EXPECT_EQ(editor::latencyBand(c.value), c.entry) << c.value;
+        EXPECT_EQ(orvex::latencyStep(c.value), c.entry) << c.value;
 }
 
-TEST_F(FolderNavigationTest, TheLatencyMenuKeepsItsEntryAgainstHostWritesWhileShown)
+TEST_F(FolderNavigationTest, TheLatencyMenuFollowsTheEffectAndAutomatesTheStoredValue)
 {
-    // Closed: the band of the value decides (0.9 -> 512 samples, stored as 1.0).
+    // The value's step decides (0.9 -> 512 samples, stored as 1.0), shown or not.
     setParameter(kLatency, 0.9f);
     EXPECT_FLOAT_EQ(getParameter(kLatency), 1.0f);
-    EXPECT_EQ(editor->updateLatencyMenu(0.2f), 0);
     openEditor();
     EXPECT_EQ(editor->latencyMenu()->getCurrentIndex(), 3);
-    // Shown: the menu's entry decides; a host write only refreshes the label.
     setParameter(kLatency, 0.3f);
-    EXPECT_FLOAT_EQ(getParameter(kLatency), 1.0f);
-    EXPECT_EQ(editor->latencyMenu()->getCurrentIndex(), 3);
+    EXPECT_FLOAT_EQ(getParameter(kLatency), 0.3f);
+    EXPECT_EQ(editor->latencyMenu()->getCurrentIndex(), 1);
     EXPECT_STREQ(editor->valueLabel(kLatency)->getText(), display(kLatency).c_str());
-    // The user's choice reaches the effect as the menu's entry.
-    platform::headless::queuePopupAnswer(1);
+    // The user's choice reaches the effect, and the host, as the step's stored value: a
+    // recording replays inside 0..1, as the same step.
+    HostRecord::clear();
+    platform::headless::queuePopupAnswer(2);
     platform::headless::queueMouse({{660, 40}, 1});
     platform::headless::sendButtonDown(window(), platform::Point{650, 40});
-    EXPECT_EQ(editor->latencyMenu()->getCurrentIndex(), 1);
-    EXPECT_FLOAT_EQ(getParameter(kLatency), 0.3f);
-    EXPECT_FLOAT_EQ(orvex().latencyValue(), 128.0f);
+    EXPECT_EQ(editor->latencyMenu()->getCurrentIndex(), 2);
+    EXPECT_FLOAT_EQ(getParameter(kLatency), 0.6f);
+    EXPECT_FLOAT_EQ(orvex().latencyValue(), 256.0f);
+    const auto automated = HostRecord::calls(vst::audioMasterAutomate);
+    ASSERT_EQ(automated.size(), 1u);
+    EXPECT_EQ(automated[0].index, kLatency);
+    EXPECT_FLOAT_EQ(automated[0].opt, 0.6f);
 }
 
 TEST_F(FolderNavigationTest, TheMenuListsTheFolderWavFilesOnly)

@@ -1,6 +1,7 @@
-// Loads asked for on the host's audio thread (automation delivered just before
-// processReplacing) go to the effect's loader thread; everything else a write does happens
-// at once, and the newest load of a cab wins whatever the order the threads run in.
+// Loads and file steps asked for on the host's audio thread (automation delivered just
+// before processReplacing) go to the effect's loader thread; what a write changes in the
+// audio path happens at once, and the newest load of a cab wins whatever the order the
+// threads run in.
 #include "EffectTestSupport.h"
 #include "RecordingEditor.h"
 #include "TestWav.h"
@@ -97,12 +98,13 @@ TEST_F(AudioThreadLoad, StepOnTheAudioThreadLoadsOnTheLoaderThread)
         audioThread = platform::currentThreadId();
         fx->setParameter(kNext, 1.0f);
     });
-    // The rest of the write happened at once.
+    // The step itself reads the editor's file list, which only the effect's file threads
+    // do: it happens on the loader, which then reads the file. Neither the audio thread nor
+    // ours read it, and the next block plays it.
+    ASSERT_TRUE(waitForLoads(*fx));
     const std::string chosen = fx->currentProgram().fileName[0];
     EXPECT_NE(chosen, "a.wav");
     EXPECT_TRUE(editor.called("stepCabFileNext 0"));
-    // The file was read by neither the audio thread nor ours, and the next block plays it.
-    ASSERT_TRUE(waitForLoads(*fx));
     EXPECT_EQ(fx->loadCount() - before, 1);
     EXPECT_NE(fx->lastLoadThread(), audioThread);
     EXPECT_NE(fx->lastLoadThread(), platform::currentThreadId());

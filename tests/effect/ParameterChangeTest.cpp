@@ -265,16 +265,13 @@ TEST(Latency, StepsWithAndWithoutEditor)
     EXPECT_FLOAT_EQ(fx->getParameter(kLatency), 1.0f);
     EXPECT_EQ(fx->latencyValue(), 512.0f);
     EXPECT_EQ(fx->engine().hop(), 512);
-    editor.latencyMenuEntry = 1; // the menu's selection decides, not the value
-    fx->setParameter(kLatency, 0.9f);
+    // With an editor the step's own value is stored, whatever the menu showed before.
+    fx->setParameter(kLatency, 0.4f);
     EXPECT_FLOAT_EQ(fx->getParameter(kLatency), 0.3f);
     EXPECT_EQ(fx->engine().hop(), 128);
     void* data = nullptr;
     fx->getChunk(&data, true);
     EXPECT_FLOAT_EQ(readAt<float>(data, 6800), 0.3f);
-    editor.latencyMenuEntry = 7; // out of range: nothing stored, the cabs still reload
-    fx->setParameter(kLatency, 0.0f);
-    EXPECT_FLOAT_EQ(fx->getParameter(kLatency), 0.3f);
     // The latency display is refreshed after the reload, and the call reaches the editor.
     EXPECT_TRUE(editor.called("setParameter 80 0"));
     EXPECT_EQ(fx->getAeffect()->initialDelay, 0); // never reported to the host
@@ -334,6 +331,18 @@ TEST(EditorRequests, CabNumberDecodingAndNoEditor)
 
     RecordingEditor editor;
     fx->setEditorLink(&editor);
+    // A cab without a folder has nothing to list: it shows as empty, and the record keeps
+    // its file index (a failed lookup would write -1).
+    editor.calls.clear();
+    fx->setParameter(kRequestRefreshCab, 2.0f);
+    ASSERT_GE(editor.calls.size(), 1u);
+    EXPECT_EQ(editor.calls[0], "clearCabFile 51");
+    EXPECT_EQ(fx->currentProgram().fileIndex[1], 0);
+
+    ProgramRecord rec = fx->currentProgram();
+    for (auto& folder : rec.folder)
+        std::snprintf(folder, kFolderSize, "%s", dir.folder().c_str());
+    ASSERT_EQ(fx->setChunk(&rec, sizeof rec, true), 1);
     const struct {
         float value;
         int tag;

@@ -17,19 +17,11 @@ public:
     std::vector<std::string> calls;             // every call, in order
     std::vector<std::string> menus[6];          // entries of each cab's file menu
     int current[6] = {-1, -1, -1, -1, -1, -1};  // current entry of each menu
-    int latencyMenuEntry = -1;                  // -1: no latency menu shown (band of the value)
     std::string folders[6];                     // last pushed folders
     std::int32_t indices[6] = {0, 0, 0, 0, 0, 0};
 
     void setParameter(int index, float value) override { calls.push_back("setParameter " + num(index) + " " + num(value)); }
 
-    int updateLatencyMenu(float value) override
-    {
-        calls.push_back("updateLatencyMenu " + num(value));
-        if (latencyMenuEntry >= 0)
-            return latencyMenuEntry;
-        return value < 0.25f ? 0 : value < 0.5f ? 1 : value < 0.75f ? 2 : 3;
-    }
     void clearCabFile(int tag) override
     {
         calls.push_back("clearCabFile " + num(tag));

@@ -73,7 +73,6 @@ struct Durations {
 class StepEditor : public EditorLink {
 public:
     void setParameter(int, float) override {}
-    int updateLatencyMenu(float value) override { return value < 0.25f ? 0 : value < 0.5f ? 1 : value < 0.75f ? 2 : 3; }
     void clearCabFile(int) override {}
     void selectCabFile(const char* name, int tag, std::int32_t& index) override
     {
