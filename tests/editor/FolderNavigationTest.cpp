@@ -242,3 +242,92 @@ TEST_F(FolderNavigationTest, ASingleEntryStaysAndAHostChoiceFromAnEmptyMenuKeeps
     setParameter(kFileMenu + 2, 0.0f);
     EXPECT_STREQ(orvex().currentProgram().fileName[2], "keep.wav");
 }
+
+// With the editor open, a program change and a chunk restore bring back what was saved: every
+// control and value label shows the effect's value, both cabs' menus their own folder and
+// file (or empty and disabled), and the saved "Latency" stays saved, its menu following it.
+TEST_F(FolderNavigationTest, ProgramChangeAndChunkRestoreWithTheEditorOpenBringBackWhatWasSaved)
+{
+    TempFolder dirA;
+    TempFolder dirB;
+    for (const char* name : {"a1.wav", "a2.wav", "a3.wav"})
+        ASSERT_TRUE(testwav::write(dirA.file(name), testwav::decayingIr(64, 3)));
+    for (const char* name : {"b1.wav", "b2.wav"})
+        ASSERT_TRUE(testwav::write(dirB.file(name), testwav::decayingIr(64, 4)));
+    // Program 0: cab 1 in folder A, cab 4 in folder B, 256 samples. Program 1: cab 1 empty,
+    // cab 4 on another file, 512 samples, other strip values.
+    struct Saved {
+        const char* cab1;
+        const char* cab4;
+        float latency;
+        float volume;
+        float pan;
+        float hp;
+    };
+    const Saved saved[2] = {{"a2.wav", "b1.wav", 0.6f, 0.8f, 0.25f, 0.4f}, {"", "b2.wav", 1.0f, 0.3f, 0.75f, 0.0f}};
+    for (int program = 0; program < 2; ++program) {
+        dispatch(vst::effSetProgram, 0, program);
+        restoreCab(0, saved[program].cab1[0] ? folderOf(dirA.path()) : "", saved[program].cab1);
+        restoreCab(3, folderOf(dirB.path()), saved[program].cab4);
+        setParameter(kLatency, saved[program].latency);
+        setParameter(kVolume + 3, saved[program].volume);
+        setParameter(kPan, saved[program].pan);
+        setParameter(kFreqHp + 3, saved[program].hp);
+        setParameter(kBypass + 3, 1.0f);
+    }
+    void* bankBytes = nullptr;
+    const auto bankSize = dispatch(vst::effGetChunk, 0, 0, &bankBytes);
+    const std::vector<char> bank(static_cast<const char*>(bankBytes), static_cast<const char*>(bankBytes) + bankSize);
+
+    auto expectShown = [&](int program) {
+        SCOPED_TRACE(program);
+        idle();
+        const Saved& s = saved[program];
+        EXPECT_FLOAT_EQ(getParameter(kLatency), s.latency);
+        EXPECT_FLOAT_EQ(orvex().currentProgram().values[recordSlot(kLatency)], s.latency);
+        EXPECT_EQ(editor->latencyMenu()->getCurrentIndex(), latencyStep(s.latency));
+        EXPECT_FLOAT_EQ(getParameter(kVolume + 3), s.volume);
+        EXPECT_FLOAT_EQ(getParameter(kPan), s.pan);
+        EXPECT_FLOAT_EQ(getParameter(kFreqHp + 3), s.hp);
+        for (int index = 0; index < kNumParams; ++index) {
+            if (index == kLatency)
+                continue;
+            if (gui::CControl* control = editor->control(index); control && isStored(index)) {
+                EXPECT_FLOAT_EQ(control->getValue(), getParameter(index)) << index;
+            }
+            if (gui::CTextLabel* label = editor->valueLabel(index)) {
+                EXPECT_EQ(std::string(label->getText()), display(index)) << index;
+            }
+        }
+        gui::COptionMenu* cab1 = editor->fileMenu(0);
+        if (s.cab1[0]) {
+            char text[256] = {};
+            cab1->getCurrentIndex(text, sizeof text);
+            EXPECT_STREQ(text, s.cab1);
+            EXPECT_TRUE(cab1->getMouseEnabled());
+        } else {
+            EXPECT_EQ(cab1->getEntryCount(), 0);
+            EXPECT_FALSE(cab1->getMouseEnabled());
+            EXPECT_STREQ(editor->folderLabel(0)->getText(), "");
+        }
+        char text[256] = {};
+        editor->fileMenu(3)->getCurrentIndex(text, sizeof text);
+        EXPECT_STREQ(text, s.cab4);
+        EXPECT_EQ(menuEntries(editor->fileMenu(3)), (std::vector<std::string>{"b1.wav", "b2.wav"}));
+    };
+
+    openEditor();
+    expectShown(1);
+    for (int program : {0, 1, 0}) {
+        dispatch(vst::effSetProgram, 0, program);
+        expectShown(program);
+    }
+    // The user moves things about; restoring the bank brings the saved program 0 back.
+    setParameter(kLatency, 0.0f);
+    setParameter(kNext, 1.0f);
+    setParameter(kVolume + 3, 0.1f);
+    ASSERT_EQ(dispatch(vst::effSetChunk, 0, static_cast<vst::IntPtr>(bank.size()), const_cast<char*>(bank.data())), 1);
+    expectShown(0);
+    dispatch(vst::effSetProgram, 0, 1);
+    expectShown(1);
+}
