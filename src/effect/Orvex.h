@@ -82,8 +82,9 @@ public:
 
     // The editor side; none until an editor attaches itself. The editor also tells the
     // effect which thread owns it (the file dialog opens only there).
-    void setEditorLink(EditorLink* link) { editorLink_ = link; }
-    EditorLink* editorLink() const { return editorLink_; }
+    // Any thread; the loader may be using the old link until its current job ends.
+    void setEditorLink(EditorLink* link) { editorLink_.store(link, std::memory_order_release); }
+    EditorLink* editorLink() const { return editorLink_.load(std::memory_order_acquire); }
     void setOwnerThread(std::uint64_t threadId) { ownerThread_.store(threadId); }
 
     // Read access for tests and tools.
@@ -191,7 +192,7 @@ private:
     std::unique_ptr<IrLoader> loader_;             // disk work of the other threads
     void* hostWindow_ = nullptr;                   // disabled around the file dialog
     std::atomic<std::uint64_t> ownerThread_{0};    // thread that may open the file dialog
-    EditorLink* editorLink_ = nullptr;             // the editor's side, not owned
+    std::atomic<EditorLink*> editorLink_{nullptr}; // the editor's side, not owned
 };
 
 } // namespace orvex

@@ -53,6 +53,7 @@ bool Orvex::joinPath(int cab, char* path) const
 
 void Orvex::applyLoadButton(int cab, float v)
 {
+    EditorLink* const link = editorLink();
     // The dialog is modal: it opens only for a request on the thread that owns the editor,
     // so automation or an audio thread writing a load index never blocks on it.
     if (v > 0.5f && onOwnerThread()) {
@@ -106,8 +107,8 @@ void Orvex::applyLoadButton(int cab, float v)
         // at all; the cab's folder label tells the user why instead, since the label is where
         // the chosen folder would have appeared. The record and the cab stay as they were.
         if (const char* reason = selector.getUnavailableReason()) {
-            if (editorLink_)
-                editorLink_->showCabNotice(cab, reason);
+            if (link)
+                link->showCabNotice(cab, reason);
         }
         platform::enableWindow(hostWindow_, true);
     }
@@ -116,6 +117,7 @@ void Orvex::applyLoadButton(int cab, float v)
 
 void Orvex::takeChosenFile(int cab, const char* path, const char* name)
 {
+    EditorLink* const link = editorLink();
     std::lock_guard<std::recursive_mutex> lock(fileState_);
     ProgramRecord& rec = record();
     const std::size_t pathLength = std::strlen(path);
@@ -132,12 +134,12 @@ void Orvex::takeChosenFile(int cab, const char* path, const char* name)
         std::memcpy(rec.fileName[partner], rec.fileName[cab], kFileNameSize);
     }
     setParameter(kRequestPushFolders, 0.0f);
-    if (editorLink_) {
-        editorLink_->listFolder(kFileMenu + cab, rec.folder[cab]);
-        editorLink_->selectCabFile(rec.fileName[cab], kFileMenu + cab, rec.fileIndex[cab]);
+    if (link) {
+        link->listFolder(kFileMenu + cab, rec.folder[cab]);
+        link->selectCabFile(rec.fileName[cab], kFileMenu + cab, rec.fileIndex[cab]);
         if (linked) {
-            editorLink_->listFolder(kFileMenu + partner, rec.folder[partner]);
-            editorLink_->selectCabFile(rec.fileName[partner], kFileMenu + partner, rec.fileIndex[partner]);
+            link->listFolder(kFileMenu + partner, rec.folder[partner]);
+            link->selectCabFile(rec.fileName[partner], kFileMenu + partner, rec.fileIndex[partner]);
         }
     }
 }
@@ -161,29 +163,31 @@ int Orvex::loadChosenFile(int cab)
 
 void Orvex::applyFileMenu(int cab)
 {
-    if (!editorLink_)
+    EditorLink* const link = editorLink();
+    if (!link)
         return;
     std::lock_guard<std::recursive_mutex> lock(fileState_);
     ProgramRecord& rec = record();
-    editorLink_->getCabFileSelection(cab, rec.fileIndex[cab], rec.fileName[cab]);
+    link->getCabFileSelection(cab, rec.fileIndex[cab], rec.fileName[cab]);
     rec.fileName[cab][kFileNameSize - 1] = 0;
     // The partner's folder and name stay; only its menu shows the same file.
     const int partner = loadChosenFile(cab);
     if (partner >= 0)
-        editorLink_->selectCabFile(rec.fileName[cab], kFileMenu + partner, rec.fileIndex[partner]);
+        link->selectCabFile(rec.fileName[cab], kFileMenu + partner, rec.fileIndex[partner]);
 }
 
 void Orvex::applyStep(int cab, bool next)
 {
-    if (!editorLink_)
+    EditorLink* const link = editorLink();
+    if (!link)
         return;
     std::lock_guard<std::recursive_mutex> lock(fileState_);
     ProgramRecord& rec = record();
     auto step = [&](int which) {
         if (next)
-            editorLink_->stepCabFileNext(which, rec.fileIndex[which], rec.fileName[which]);
+            link->stepCabFileNext(which, rec.fileIndex[which], rec.fileName[which]);
         else
-            editorLink_->stepCabFilePrevious(which, rec.fileIndex[which], rec.fileName[which]);
+            link->stepCabFilePrevious(which, rec.fileIndex[which], rec.fileName[which]);
         rec.fileName[which][kFileNameSize - 1] = 0;
     };
     step(cab);
@@ -195,7 +199,8 @@ void Orvex::applyStep(int cab, bool next)
 
 void Orvex::applyEditorRequest(int request, float value)
 {
-    if (!editorLink_)
+    EditorLink* const link = editorLink();
+    if (!link)
         return;
     std::lock_guard<std::recursive_mutex> lock(fileState_);
     ProgramRecord& rec = record();
@@ -208,23 +213,23 @@ void Orvex::applyEditorRequest(int request, float value)
         // whatever folder the host happens to run in, and the failed lookup would write -1
         // into the record. It shows as empty instead.
         if (fieldLength(rec.folder[cab], kFolderSize) < kMinNameLength) {
-            editorLink_->clearCabFile(kFileMenu + cab);
+            link->clearCabFile(kFileMenu + cab);
             break;
         }
-        editorLink_->listFolder(kFileMenu + cab, rec.folder[cab]);
-        editorLink_->selectCabFile(rec.fileName[cab], kFileMenu + cab, rec.fileIndex[cab]);
+        link->listFolder(kFileMenu + cab, rec.folder[cab]);
+        link->selectCabFile(rec.fileName[cab], kFileMenu + cab, rec.fileIndex[cab]);
         break;
     }
     case kRequestClearCab:
-        editorLink_->clearCabFile(kFileMenu + requestedCab(value) - 1);
+        link->clearCabFile(kFileMenu + requestedCab(value) - 1);
         break;
     case kRequestPushFolders: {
         terminateFields(rec);
         const char* folders[kNumCabs];
         for (int cab = 0; cab < kNumCabs; ++cab)
             folders[cab] = rec.folder[cab];
-        editorLink_->setCabFolders(folders);
-        editorLink_->setCabFileIndices(rec.fileIndex);
+        link->setCabFolders(folders);
+        link->setCabFileIndices(rec.fileIndex);
         break;
     }
     default:
@@ -277,13 +282,14 @@ void Orvex::resetHop()
 
 void Orvex::reloadAllCabs()
 {
+    EditorLink* const link = editorLink();
     resetHop();
     if (onFileThread())
         reloadCabFiles();
     else
         postJob(kJobReloadCabs);
-    if (editorLink_)
-        editorLink_->setParameter(kLatency, 0.0f);
+    if (link)
+        link->setParameter(kLatency, 0.0f);
 }
 
 void Orvex::reloadCabFiles()

@@ -209,6 +209,7 @@ void Orvex::setParameter(vst::Int32 index, float value)
 
 void Orvex::applyParameter(int index, float value, bool guarded)
 {
+    EditorLink* const link = editorLink();
     const ParamInfo info = paramInfo(index);
     // Host values are normalised. One outside 0..1 (or NaN) from a careless host would turn
     // into an unbounded gain or poison the smoothed values for good, so a stored parameter
@@ -282,8 +283,8 @@ void Orvex::applyParameter(int index, float value, bool guarded)
         break;
     }
 
-    if (editorLink_)
-        editorLink_->setParameter(index, value);
+    if (link)
+        link->setParameter(index, value);
 }
 
 void Orvex::propagate(const ParamInfo& info, float v, bool guarded)
@@ -343,11 +344,12 @@ void Orvex::applySolo(int cab, float v)
 
 void Orvex::applyLatency(float v)
 {
+    EditorLink* const link = editorLink();
     // The value's step decides, whatever the editor's menu shows: the menu follows the
     // effect (a program change restores the program's latency, and the menu with it).
     // Without an editor the value is kept as written, as hosts expect of a parameter; with
     // one, the step's own value is stored, which is what the menu itself sends.
-    storeValue(kLatency, editorLink_ ? latencyStepValue(latencyStep(v)) : v);
+    storeValue(kLatency, link ? latencyStepValue(latencyStep(v)) : v);
     reloadAllCabs();
 }
 
