@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,11 +21,11 @@ public:
     std::string folders[6];                     // last pushed folders
     std::int32_t indices[6] = {0, 0, 0, 0, 0, 0};
 
-    void setParameter(int index, float value) override { calls.push_back("setParameter " + num(index) + " " + num(value)); }
+    void setParameter(int index, float value) override { note("setParameter " + num(index) + " " + num(value)); }
 
     void clearCabFile(int tag) override
     {
-        calls.push_back("clearCabFile " + num(tag));
+        note("clearCabFile " + num(tag));
         if (tag >= 50 && tag < 56) {
             menus[tag - 50].clear();
             current[tag - 50] = -1;
@@ -32,7 +33,7 @@ public:
     }
     void selectCabFile(const char* name, int tag, std::int32_t& index) override
     {
-        calls.push_back("selectCabFile " + std::string(name) + " " + num(tag));
+        note("selectCabFile " + std::string(name) + " " + num(tag));
         index = -1;
         if (tag < 50 || tag >= 56)
             return;
@@ -47,7 +48,7 @@ public:
     }
     void setCabFolders(const char* const f[6]) override
     {
-        calls.push_back("setCabFolders");
+        note("setCabFolders");
         for (int i = 0; i < 6; ++i) {
             if (std::strlen(f[i]) >= 3)
                 folders[i] = f[i];
@@ -55,12 +56,12 @@ public:
     }
     void setCabFileIndices(const std::int32_t idx[6]) override
     {
-        calls.push_back("setCabFileIndices");
+        note("setCabFileIndices");
         std::memcpy(indices, idx, sizeof indices);
     }
     void getCabFileSelection(int cab, std::int32_t& index, char* name) override
     {
-        calls.push_back("getCabFileSelection " + num(cab));
+        note("getCabFileSelection " + num(cab));
         if (current[cab] < 0)
             return;
         copyName(name, menus[cab][static_cast<size_t>(current[cab])]);
@@ -68,10 +69,10 @@ public:
     }
     void stepCabFileNext(int cab, std::int32_t& index, char* name) override { step(cab, index, name, +1); }
     void stepCabFilePrevious(int cab, std::int32_t& index, char* name) override { step(cab, index, name, -1); }
-    void showCabNotice(int cab, const char* text) override { calls.push_back("showCabNotice " + num(cab) + " " + text); }
+    void showCabNotice(int cab, const char* text) override { note("showCabNotice " + num(cab) + " " + text); }
     void listFolder(int tag, const char* folder) override
     {
-        calls.push_back("listFolder " + num(tag) + " " + folder);
+        note("listFolder " + num(tag) + " " + folder);
         if (tag < 50 || tag >= 56)
             return;
         auto& menu = menus[tag - 50];
@@ -79,6 +80,14 @@ public:
         for (const auto& entry : platform::listDirectory((std::string(folder) + "*.wav").c_str()))
             menu.push_back(entry.name);
         current[tag - 50] = menu.empty() ? -1 : 0;
+    }
+
+    // Calls may come from two threads at once (a parameter write on an audio thread, a
+    // file step on the effect's loader), as they do from a host.
+    void note(std::string call)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        calls.push_back(std::move(call));
     }
 
     bool called(const std::string& prefix) const
@@ -91,6 +100,8 @@ public:
     }
 
 private:
+    std::mutex lock_; // guards calls while calls arrive
+
     static std::string num(double v)
     {
         char buf[32];
@@ -103,7 +114,7 @@ private:
     }
     void step(int cab, std::int32_t& index, char* name, int dir)
     {
-        calls.push_back(std::string(dir > 0 ? "stepCabFileNext " : "stepCabFilePrevious ") + num(cab));
+        note(std::string(dir > 0 ? "stepCabFileNext " : "stepCabFilePrevious ") + num(cab));
         const int count = static_cast<int>(menus[cab].size());
         int next = current[cab] + dir;
         if (dir > 0 && next >= count)
