@@ -7,8 +7,9 @@ namespace editor {
 class SDEditor;
 
 // Opens the editor on the headless platform backend inside a fake host window, paints it
-// once, lets one idle run and writes the frame's image as a PNG file. Refused (false) while
-// the editor is open in a real window. The selected backend is restored afterwards.
+// once, lets one idle run and writes the frame's image as a PNG file (a device, a FIFO or
+// "-", the host process's standard output, in place: see platform/OutputFile.h). Refused
+// (false) while the editor is open in a real window. The selected backend is restored afterwards.
 // Thread: the host's UI thread (the dispatcher's).
 bool writeEditorSnapshot(SDEditor& editor, const char* pngPath);
 

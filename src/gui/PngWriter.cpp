@@ -1,9 +1,11 @@
 #include "gui/PngWriter.h"
 
+#include "platform/OutputFile.h"
+
 #include <png.h>
 
-#include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace gui {
 
@@ -89,16 +91,9 @@ bool PngWriter::writeFile(const Pixels& image, const char* path)
     std::vector<std::uint8_t> bytes;
     if (!writeMemory(image, bytes))
         return false;
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr)
-        return false;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        std::remove(path); // no half-written picture left behind
-        return false;
-    }
-    return true;
+    // Never removes or renames over what the name held (a host may hand us /dev/null).
+    std::string error;
+    return platform::writeOutputFile(path, bytes.data(), bytes.size(), error);
 }
 
 } // namespace gui

@@ -12,7 +12,9 @@ namespace gui {
 
 class PngWriter {
 public:
-    // False (and no file, or a removed partial file) on any failure or an empty image.
+    // False on any failure or an empty image. Written as platform/OutputFile.h writes: a file
+    // is replaced only once complete (a failure leaves what the name held), a device, a FIFO
+    // or "-" (standard output) is written in place.
     static bool writeFile(const Pixels& image, const char* path);
     static bool writeMemory(const Pixels& image, std::vector<std::uint8_t>& out);
 };

@@ -7,10 +7,23 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <regex>
+#include <sstream>
+#include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+#endif
 
 using testing::HasSubstr;
 using testing::MatchesRegex;
@@ -269,6 +282,260 @@ TEST_F(OrvexCli, OutputMayReplaceItsOwnInput)
     ASSERT_TRUE(TestAudio::read(file("take.wav"), out, rate));
     expectScaled(in[0], out[0], 2.0, 1e-6);
     expectScaled(in[1], out[1], 2.0, 1e-6);
+}
+
+// Outputs: a name that holds a file (or nothing yet) gets the whole new file or keeps what it
+// had; a device, a FIFO or standard output is written where it is and is still there after.
+namespace {
+
+using Args = std::vector<std::string>;
+
+// A command that writes a path given on its command line, and what it says about it.
+struct OutputCommand {
+    const char* name;
+    std::function<Args(const std::string& path)> args; // the command line writing to `path`
+    const char* said;                                   // part of its report about the output
+};
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+// Bytes compared without printing them all: sizes and the first difference.
+testing::AssertionResult sameBytes(const std::string& actual, const std::string& expected)
+{
+    if (actual == expected)
+        return testing::AssertionSuccess();
+    std::size_t at = 0;
+    while (at < actual.size() && at < expected.size() && actual[at] == expected[at])
+        ++at;
+    return testing::AssertionFailure() << actual.size() << " bytes where " << expected.size()
+                                       << " were expected, first difference at byte " << at;
+}
+
+// Names in `folder` that the outputs tests did not make: whatever a writer left beside its
+// output, or a file it made where a device should have been.
+std::vector<std::string> leftovers(const std::string& folder)
+{
+    static const std::vector<std::string> made = {"in.wav",   "rendered.wav", "stdout.txt", "stderr.txt", "old.bin",
+                                                  "linked.bin", "link",       "fifo",       "null",       "full"};
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (std::find(made.begin(), made.end(), name) == made.end() && name.rfind("expected-", 0) != 0)
+            names.push_back(name);
+    }
+    return names;
+}
+
+#ifndef _WIN32
+// The far end of a FIFO, read on a thread of its own while a program writes, as the next
+// program of a pipeline would. A writing end of its own keeps the FIFO open meanwhile, so the
+// reader cannot see an end before finish(), and nothing waits if the program never opens it.
+class FifoReader {
+public:
+    explicit FifoReader(const std::string& path)
+    {
+        m_read = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (m_read >= 0) {
+            m_keep = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+            ::fcntl(m_read, F_SETFL, ::fcntl(m_read, F_GETFL) & ~O_NONBLOCK);
+        }
+        m_thread = std::thread([this] {
+            char buffer[65536];
+            ssize_t got = 0;
+            while (m_read >= 0 && ((got = ::read(m_read, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR)))
+                m_bytes.append(buffer, static_cast<std::size_t>(got > 0 ? got : 0));
+        });
+    }
+    ~FifoReader() { finish(); }
+    FifoReader(const FifoReader&) = delete;
+    FifoReader& operator=(const FifoReader&) = delete;
+
+    // Everything the program wrote; call it once the program has ended.
+    const std::string& finish()
+    {
+        if (m_keep >= 0)
+            ::close(m_keep);
+        m_keep = -1;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_read >= 0)
+            ::close(m_read);
+        m_read = -1;
+        return m_bytes;
+    }
+
+private:
+    int m_read = -1;      // the reading end
+    int m_keep = -1;      // our own writing end
+    std::string m_bytes;  // what came through
+    std::thread m_thread; // the reader
+};
+
+bool isCharacterDevice(const std::string& path, dev_t number)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == number;
+}
+#endif
+
+} // namespace
+
+class OrvexCliOutputs : public OrvexCli {
+protected:
+    ProcessResult orvexPiped(const Args& args)
+    {
+        return ProcessRunner::run(ORVEX_CLI, args, m_folder.path(), StandardOutput::pipe);
+    }
+
+    // Every command that writes a path it is given. Orvex draws its snapshot itself, so that
+    // one is there only when this build made the plug-in.
+    std::vector<OutputCommand> commands()
+    {
+        EXPECT_TRUE(TestAudio::writeFloat(file("in.wav"), {TestAudio::noise(3, 0.5, 3000), TestAudio::noise(4, 0.5, 3000)},
+                                          44100));
+        std::vector<OutputCommand> list = {
+            {"render --out",
+             [this](const std::string& path) {
+                 return Args{"render", GAIN_PLUGIN, "--in", file("in.wav"), "--out", path, "--set", "Gain=0.8"};
+             },
+             "output 2: peak"},
+            {"render --save-chunk",
+             [this](const std::string& path) {
+                 return Args{"render", GAIN_PLUGIN, "--in", file("in.wav"), "--out", file("rendered.wav"),
+                             "--set", "Gain=0.125", "--save-chunk", path};
+             },
+             "saved bank chunk of 4 bytes"},
+        };
+#ifdef ORVEX_PLUGIN
+        if (std::filesystem::exists(ORVEX_PLUGIN))
+            list.push_back({"snapshot --out",
+                            [](const std::string& path) { return Args{"snapshot", ORVEX_PLUGIN, "--out", path}; },
+                            "wrote the editor's picture"});
+#endif
+        return list;
+    }
+
+    // What `command` writes to a name that did not exist.
+    std::string expectedBytes(const OutputCommand& command)
+    {
+        const std::string path = file(std::string("expected-") + command.name);
+        const ProcessResult r = orvex(command.args(path));
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_THAT(r.out, HasSubstr(command.said));
+        const std::string bytes = readAll(path);
+        EXPECT_GT(bytes.size(), 3u);
+        return bytes;
+    }
+};
+
+TEST_F(OrvexCliOutputs, AFileIsReplacedWholeAndNothingIsLeftBeside)
+{
+    for (const OutputCommand& command : commands()) {
+        SCOPED_TRACE(command.name);
+        const std::string expected = expectedBytes(command);
+        TestAudio::writeBytes(file("old.bin"), {'o', 'l', 'd'});
+        std::filesystem::permissions(file("old.bin"), std::filesystem::perms::owner_read |
+                                                          std::filesystem::perms::owner_write |
+                                                          std::filesystem::perms::group_read);
+        ProcessResult r = orvex(command.args(file("old.bin")));
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(sameBytes(readAll(file("old.bin")), expected));
+#ifndef _WIN32
+        // The replacement keeps the permissions of what it replaced.
+        EXPECT_EQ(std::filesystem::status(file("old.bin")).permissions() & std::filesystem::perms::all,
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                      std::filesystem::perms::group_read);
+        // A link is followed: its file is replaced, the link stays a link.
+        TestAudio::writeBytes(file("linked.bin"), {'o', 'l', 'd'});
+        std::filesystem::remove(file("link"));
+        std::filesystem::create_symlink(file("linked.bin"), file("link"));
+        r = orvex(command.args(file("link")));
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(std::filesystem::is_symlink(file("link")));
+        EXPECT_TRUE(sameBytes(readAll(file("linked.bin")), expected));
+#endif
+        EXPECT_THAT(leftovers(m_folder.path()), testing::IsEmpty());
+    }
+}
+
+TEST_F(OrvexCliOutputs, DevicesAndFifosAreWrittenWhereTheyAreAndSurvive)
+{
+#ifdef _WIN32
+    for (const OutputCommand& command : commands()) {
+        SCOPED_TRACE(command.name);
+        // A device name inside a folder is still the device; nothing may appear under it.
+        const ProcessResult r = orvex(command.args(file("NUL")));
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_THAT(r.out, HasSubstr(command.said));
+        EXPECT_THAT(leftovers(m_folder.path()), testing::IsEmpty());
+    }
+#else
+    // Device nodes of the test's own when it may make and open them (as root, where a wrong
+    // writer could replace any node), else the system's, which nobody else can replace.
+    auto deviceNode = [this](const char* name, dev_t number) {
+        const std::string own = file(name);
+        if (::mknod(own.c_str(), S_IFCHR | 0666, number) == 0) {
+            const int fd = ::open(own.c_str(), O_WRONLY | O_CLOEXEC);
+            if (fd >= 0) {
+                ::close(fd);
+                return own;
+            }
+            ::unlink(own.c_str()); // a folder whose file system refuses devices
+        }
+        return std::string("/dev/") + name;
+    };
+    const dev_t nullNumber = makedev(1, 3);
+    const dev_t fullNumber = makedev(1, 7);
+    const std::string null = deviceNode("null", nullNumber);
+    const std::string full = deviceNode("full", fullNumber);
+    ASSERT_TRUE(isCharacterDevice(null, nullNumber) && isCharacterDevice(full, fullNumber));
+    ASSERT_EQ(::mkfifo(file("fifo").c_str(), 0600), 0);
+
+    for (const OutputCommand& command : commands()) {
+        SCOPED_TRACE(command.name);
+        const std::string expected = expectedBytes(command);
+        {
+            FifoReader reader(file("fifo"));
+            const ProcessResult r = orvex(command.args(file("fifo")));
+            EXPECT_EQ(r.exitCode, 0) << r.err;
+            EXPECT_TRUE(sameBytes(reader.finish(), expected));
+            struct stat st {};
+            EXPECT_TRUE(::stat(file("fifo").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+        }
+        ProcessResult r = orvex(command.args(null));
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_THAT(r.out, HasSubstr(command.said));
+        EXPECT_TRUE(isCharacterDevice(null, nullNumber));
+        // A write that fails is reported, and the device is not removed for it.
+        r = orvex(command.args(full));
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_THAT(r.err, HasSubstr(full));
+        EXPECT_TRUE(isCharacterDevice(full, fullNumber));
+        EXPECT_THAT(leftovers(m_folder.path()), testing::IsEmpty());
+    }
+    EXPECT_TRUE(isCharacterDevice("/dev/null", nullNumber));
+#endif
+}
+
+// `-` is a pipe's writing end: the file alone goes there, its header right from the first
+// byte since nothing can seek back, and every message goes to standard error.
+TEST_F(OrvexCliOutputs, DashWritesTheOutputAloneToStandardOutput)
+{
+    for (const OutputCommand& command : commands()) {
+        SCOPED_TRACE(command.name);
+        const std::string expected = expectedBytes(command);
+        const ProcessResult r = orvexPiped(command.args("-"));
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_TRUE(sameBytes(r.out, expected));
+        EXPECT_THAT(r.err, HasSubstr(command.said));
+        EXPECT_FALSE(std::filesystem::exists("-")) << "a file named '-' in the working folder";
+    }
 }
 
 TEST_F(OrvexCli, OurOwnPluginAnswersAsAnEffect)

@@ -116,6 +116,8 @@ TEST(CommandLine, UsageErrorsAreNamed)
         {{"edit", "fx.so", "--seconds", "-1"}, "--seconds expects"},
         {{"edit", "fx.so", "--after", "200"}, "--after needs --screenshot"},
         {{"edit", "fx.so", "--screenshot", "a.png", "--after", "x"}, "--after expects"},
+        {{"render", "fx.so", "--in", "a.wav", "--out", "-", "--save-chunk", "-"}, "only one output can go to standard"},
+        {{"edit", "fx.so", "--screenshot", "-", "--save-chunk=-"}, "only one output can go to standard"},
     };
     for (const auto& c : cases) {
         Options o;

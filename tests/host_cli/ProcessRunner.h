@@ -11,9 +11,15 @@ struct ProcessResult {
     std::string err;      // everything it wrote to standard error
 };
 
+// Where the program's standard output goes.
+enum class StandardOutput {
+    file, // a file in the scratch folder; text (under wine, CR LF becomes LF)
+    pipe, // a pipe, as in a shell pipeline: nothing can seek on it; the bytes as they came
+};
+
 class ProcessRunner {
 public:
     // Runs `program` with `args` (no shell involved); `scratch` is a folder for the captured output.
     static ProcessResult run(const std::string& program, const std::vector<std::string>& args,
-                             const std::string& scratch);
+                             const std::string& scratch, StandardOutput output = StandardOutput::file);
 };

@@ -47,6 +47,9 @@ const char* CommandLine::usage()
            "a mono input feeds every plug-in input. It prints peak and RMS per output channel.\n"
            "snapshot (Orvex only) opens the plug-in's editor without a window system and writes\n"
            "its pixels to EDITOR.png.\n"
+           "An output FILE that is a device or a FIFO is written in place, any other file is\n"
+           "replaced only once complete; '-' is standard output, and the command's messages\n"
+           "then go to standard error.\n"
            "\n"
            "state options (applied in this order: chunks, program, settings):\n"
            "  --chunk FILE          restore a bank chunk (all programs)\n"
@@ -293,6 +296,10 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
     }
     if (snapshot && options.output.empty()) {
         error = "snapshot needs --out EDITOR.png";
+        return false;
+    }
+    if ((options.output == "-") + (options.saveChunk == "-") + (options.screenshot == "-") > 1) {
+        error = "only one output can go to standard output ('-')";
         return false;
     }
     return true;

@@ -7,17 +7,15 @@
 #include "WavFile.h"
 
 #include "editor/SnapshotRequest.h"
+#include "platform/OutputFile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <ostream>
-#include <system_error>
 
 namespace cli {
 
@@ -69,8 +67,12 @@ std::string padded(const std::string& text, std::size_t width)
 
 } // namespace
 
-int Commands::run(const Options& options, std::ostream& out, std::ostream& err)
+int Commands::run(const Options& options, std::ostream& stdoutStream, std::ostream& err)
 {
+    // An output written to standard output has it to itself: everything else the command says
+    // goes to the error stream, so that a pipe receives the file and nothing but the file.
+    const bool outputIsStdout = options.output == "-" || options.saveChunk == "-" || options.screenshot == "-";
+    std::ostream& out = outputIsStdout ? err : stdoutStream;
     switch (options.command) {
     case Options::Command::info:
         return info(options, out, err);
@@ -160,27 +162,7 @@ bool Commands::readFile(const std::string& path, std::vector<unsigned char>& dat
 
 bool Commands::writeFile(const std::string& path, const std::vector<unsigned char>& data, std::string& error)
 {
-    const std::string temp = path + ".partial";
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        error = "cannot create " + temp + ": " + std::strerror(errno);
-        return false;
-    }
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    out.close();
-    std::error_code ec;
-    if (out.fail()) {
-        error = "write failed on " + temp + " (disk full?)";
-        std::filesystem::remove(temp, ec);
-        return false;
-    }
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        error = "cannot move " + temp + " to " + path + ": " + ec.message();
-        std::filesystem::remove(temp, ec);
-        return false;
-    }
-    return true;
+    return platform::writeOutputFile(path, data.data(), data.size(), error);
 }
 
 void Commands::warnAboutTexts(PluginHost& host, std::ostream& err)
@@ -360,8 +342,11 @@ int Commands::render(const Options& options, std::ostream& out, std::ostream& er
     }
 
     // A WAV header holds a whole number of hertz; a fractional --rate is rounded there only.
+    // The output is exactly as long as the input, so the header is right from its first byte
+    // and a device, a FIFO or standard output never needs to be written twice.
     WavFile output;
-    if (!output.openWrite(options.output, pluginOutputs, static_cast<std::uint32_t>(std::lround(rate)), error)) {
+    if (!output.openWrite(options.output, pluginOutputs, static_cast<std::uint32_t>(std::lround(rate)), input.frames(),
+                          error)) {
         err << "orvex: " << error << "\n";
         return kExitFailure;
     }
@@ -457,7 +442,8 @@ int Commands::render(const Options& options, std::ostream& out, std::ostream& er
     out << "rendered " << done << " frames (" << format("%.3f", static_cast<double>(done) / rate) << " s) at "
         << format("%g", rate) << " Hz in blocks of " << options.blockSize << " through " << name << "\n"
         << "input: " << fileChannels << " channel(s) into " << pluginInputs << " plug-in input(s); output: "
-        << pluginOutputs << " channel(s) to " << options.output << "\n";
+        << pluginOutputs << " channel(s) to " << (options.output == "-" ? std::string("standard output") : options.output)
+        << "\n";
     for (int c = 0; c < pluginOutputs; ++c) {
         out << "output " << (c + 1) << ": peak " << format("%.6f", meter.peak(c)) << " (" << decibelText(meter.peak(c))
             << " dBFS), RMS " << format("%.6f", meter.rms(c)) << " (" << decibelText(meter.rms(c)) << " dBFS)\n";

@@ -27,7 +27,8 @@ public:
     static int snapshot(const Options& options, std::ostream& out, std::ostream& err);
 
     // Whole-file helpers for chunks. writeFile writes beside `path` and moves the result into
-    // place, so a failed write leaves an earlier file of that name as it was.
+    // place, so a failed write leaves an earlier file of that name as it was; a device, a
+    // FIFO or "-" (standard output) is written in place (platform/OutputFile.h).
     static bool readFile(const std::string& path, std::vector<unsigned char>& data, std::string& error);
     static bool writeFile(const std::string& path, const std::vector<unsigned char>& data, std::string& error);
 

@@ -1,8 +1,8 @@
 #include "PngFile.h"
 
-#include <png.h>
+#include "platform/OutputFile.h"
 
-#include <cstdio>
+#include <png.h>
 
 namespace cli {
 
@@ -24,12 +24,21 @@ bool writePngFile(const std::string& path, int width, int height, const std::vec
     image.width = static_cast<png_uint_32>(width);
     image.height = static_cast<png_uint_32>(height);
     image.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), width * 3, nullptr)) {
-        error = "cannot write " + path + ": " + image.message;
-        std::remove(path.c_str());
+    // Encoded in memory first: the file is then written in one go by the one writer that
+    // knows devices, FIFOs and standard output from files.
+    png_alloc_size_t size = 0;
+    std::vector<unsigned char> encoded;
+    if (png_image_write_get_memory_size(image, size, 0, rgb.data(), width * 3, nullptr)) {
+        encoded.resize(size);
+        if (!png_image_write_to_memory(&image, encoded.data(), &size, 0, rgb.data(), width * 3, nullptr))
+            encoded.clear();
+    }
+    if (encoded.empty()) {
+        error = "cannot encode the picture for " + path + ": " + image.message;
+        png_image_free(&image);
         return false;
     }
-    return true;
+    return platform::writeOutputFile(path, encoded.data(), size, error);
 }
 
 } // namespace cli

@@ -1,11 +1,8 @@
 #include "WavFile.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 namespace cli {
 
@@ -327,7 +324,8 @@ std::int64_t WavFile::read(float* const* channels, std::int64_t frames, std::str
     return count;
 }
 
-bool WavFile::openWrite(const std::string& path, int channels, std::uint32_t sampleRate, std::string& error)
+bool WavFile::openWrite(const std::string& path, int channels, std::uint32_t sampleRate, std::int64_t frames,
+                        std::string& error)
 {
     close();
     if (channels < 1 || channels > kMaxChannels) {
@@ -338,23 +336,29 @@ bool WavFile::openWrite(const std::string& path, int channels, std::uint32_t sam
         error = "cannot write a WAV file at " + std::to_string(sampleRate) + " Hz";
         return false;
     }
-    m_path = path;
-    m_tempPath = path + ".partial";
-    m_out.open(m_tempPath, std::ios::binary | std::ios::trunc);
-    if (!m_out) {
-        error = "cannot create " + m_tempPath + ": " + std::strerror(errno);
-        m_out.clear();
+    const std::uint64_t stride = static_cast<std::uint64_t>(channels) * 4;
+    if (frames >= 0 && static_cast<std::uint64_t>(frames) > (0xffffffffull - kFloatHeaderSizeMax) / stride) {
+        error = path + ": the output would be longer than a WAV file can hold (4 GiB)";
         return false;
     }
+    if (!m_out.open(path, error))
+        return false;
+    if (frames < 0 && !m_out.canRewrite()) {
+        error = "cannot write a WAV file of unknown length to " + path + " (a device, a FIFO or standard output)";
+        m_out.abandon();
+        return false;
+    }
+    m_path = path;
     m_writing = true;
+    m_announced = frames;
     m_channels = channels;
     m_sampleRate = sampleRate;
     m_encoding = Encoding::float32;
     m_bytesPerSample = 4;
     m_frames = 0;
-    const std::vector<unsigned char> header = floatHeader(channels, sampleRate, 0);
-    if (!m_out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()))) {
-        error = "write failed on " + m_tempPath;
+    const std::vector<unsigned char> header =
+        floatHeader(channels, sampleRate, frames >= 0 ? static_cast<std::uint64_t>(frames) : 0);
+    if (!m_out.write(header.data(), header.size(), error)) {
         close();
         return false;
     }
@@ -375,6 +379,10 @@ bool WavFile::write(const float* const* channels, std::int64_t frames, std::stri
         error = m_path + ": the output is longer than a WAV file can hold (4 GiB)";
         return false;
     }
+    if (m_announced >= 0 && m_frames + frames > m_announced) {
+        error = m_path + ": more frames than the " + std::to_string(m_announced) + " announced in its header";
+        return false;
+    }
     m_bytes.resize(static_cast<std::size_t>(frames) * static_cast<std::size_t>(stride));
     unsigned char* p = m_bytes.data();
     for (std::int64_t f = 0; f < frames; ++f) {
@@ -387,10 +395,8 @@ bool WavFile::write(const float* const* channels, std::int64_t frames, std::stri
             *p++ = static_cast<unsigned char>(bitsValue >> 24);
         }
     }
-    if (!m_out.write(reinterpret_cast<const char*>(m_bytes.data()), static_cast<std::streamsize>(m_bytes.size()))) {
-        error = "write failed on " + m_tempPath + " (disk full?)";
+    if (!m_out.write(m_bytes.data(), m_bytes.size(), error))
         return false;
-    }
     m_frames += frames;
     return true;
 }
@@ -401,26 +407,26 @@ bool WavFile::finish(std::string& error)
         error = "no file is open for writing";
         return false;
     }
-    const std::vector<unsigned char> header = floatHeader(m_channels, m_sampleRate, static_cast<std::uint64_t>(m_frames));
-    m_out.seekp(0);
-    m_out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
-    m_out.flush();
-    const bool written = static_cast<bool>(m_out);
-    m_out.close();
-    if (!written || m_out.fail()) {
-        error = "write failed on " + m_tempPath + " (disk full?)";
-        close();
-        return false;
+    if (m_frames != m_announced) {
+        // A stream already carries its header; only a file of ours can still be corrected.
+        const std::vector<unsigned char> header =
+            floatHeader(m_channels, m_sampleRate, static_cast<std::uint64_t>(m_frames));
+        if (!m_out.canRewrite()) {
+            error = m_path + ": " + std::to_string(m_frames) + " frames written where the header announced " +
+                    std::to_string(m_announced);
+            close();
+            return false;
+        }
+        if (!m_out.rewrite(0, header.data(), header.size(), error)) {
+            close();
+            return false;
+        }
     }
-    std::error_code ec;
-    std::filesystem::rename(m_tempPath, m_path, ec);
-    if (ec) {
-        error = "cannot move " + m_tempPath + " to " + m_path + ": " + ec.message();
+    if (!m_out.commit(error)) {
         close();
         return false;
     }
     m_writing = false;
-    m_tempPath.clear();
     return true;
 }
 
@@ -430,14 +436,10 @@ void WavFile::close()
         m_in.close();
     m_in.clear();
     if (m_writing) {
-        if (m_out.is_open())
-            m_out.close();
-        std::error_code ec;
-        std::filesystem::remove(m_tempPath, ec);
+        m_out.abandon();
         m_writing = false;
     }
-    m_out.clear();
-    m_tempPath.clear();
+    m_announced = kUnknownLength;
     m_channels = 0;
     m_sampleRate = 0;
     m_bytesPerSample = 0;

@@ -3,10 +3,14 @@
 // float of 32 or 64 bits, plain or WAVE_FORMAT_EXTENSIBLE, skipping chunks it does not know.
 // Writing produces 32-bit float files. Samples are exchanged as one float array per channel.
 //
-// A writer never leaves half a file under the requested name: it writes beside it and moves
-// the finished file into place in finish(), so an earlier file of that name survives any
-// failure (including the output naming the input file).
+// A writer never leaves half a file under a requested file name: it writes beside it and
+// moves the finished file into place in finish(), so an earlier file of that name survives
+// any failure (including the output naming the input file). A device, a FIFO or "-"
+// (standard output) is written in place instead (platform/OutputFile.h); nothing can seek
+// back there, so such a writer is told the length first and writes the header only once.
 #pragma once
+
+#include "platform/OutputFile.h"
 
 #include <cstdint>
 #include <fstream>
@@ -39,13 +43,23 @@ public:
     std::int64_t read(float* const* channels, std::int64_t frames, std::string& error);
 
     // Starts a 32-bit float file of `channels` channels at `sampleRate` that will become `path`.
-    bool openWrite(const std::string& path, int channels, std::uint32_t sampleRate, std::string& error);
+    // With `frames` known (>= 0) the header says so from the start, which a device, a FIFO or
+    // standard output needs; a length of kUnknownLength is only accepted for a file.
+    static constexpr std::int64_t kUnknownLength = -1;
+    bool openWrite(const std::string& path, int channels, std::uint32_t sampleRate, std::int64_t frames,
+                   std::string& error);
+    bool openWrite(const std::string& path, int channels, std::uint32_t sampleRate, std::string& error)
+    {
+        return openWrite(path, channels, sampleRate, kUnknownLength, error);
+    }
 
-    // Appends `frames` frames taken from `channels` (channels() arrays).
+    // Appends `frames` frames taken from `channels` (channels() arrays); never more than a
+    // known length.
     bool write(const float* const* channels, std::int64_t frames, std::string& error);
 
     // Completes the header and moves the written file to its name. After a failure the
-    // temporary file is removed and the name keeps what it had before.
+    // temporary file is removed and the name keeps what it had before. Written in place, a
+    // stream that got fewer frames than its header announced is a failure too.
     bool finish(std::string& error);
 
     // Ends reading, or abandons an unfinished write (its temporary file is removed).
@@ -63,10 +77,10 @@ private:
     bool parseFormat(const std::vector<unsigned char>& body, std::string& error);
 
     std::ifstream m_in;                    // the file being read
-    std::ofstream m_out;                   // the temporary file being written
+    platform::OutputFile m_out;            // where a writer's bytes go
     std::string m_path;                    // the file's name (for a writer, the final name)
-    std::string m_tempPath;                // a writer's temporary file beside m_path
     bool m_writing = false;                // true between openWrite() and finish()/close()
+    std::int64_t m_announced = kUnknownLength; // a writer's length as its first header says
     bool m_formatFirst = false;            // the first chunk after "WAVE" is the format chunk
     int m_channels = 0;                    // channels per frame
     std::uint32_t m_sampleRate = 0;        // frames per second
