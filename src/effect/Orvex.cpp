@@ -1,11 +1,9 @@
-// The effect's lifecycle and identity: construction, the audio callback, the sample rate,
-// what it answers about itself, and read access to derived values.
+// The effect's lifecycle and identity: construction, the audio callback, the sample rate, the
+// program change that sets every part, and what it answers about itself.
 #include "effect/Orvex.h"
 
 #include "dsp/ConvolutionEngine.h"
-#include "dsp/IrCache.h"
-#include "dsp/IrPreparer.h"
-#include "effect/IrLoader.h"
+#include "effect/OrvexDetail.h"
 #include "host/HostStrings.h"
 #include "platform/Platform.h"
 
@@ -15,13 +13,15 @@
 
 namespace orvex {
 
+using namespace detail;
+
 Orvex::Orvex(vst::HostCallback audioMaster) : AudioEffectX(audioMaster, kNumPrograms, kNumParams)
 {
     engine_ = std::make_unique<dsp::ConvolutionEngine>(sampleRate);
-    preparer_ = std::make_unique<dsp::IrPreparer>();
-    cache_ = std::make_unique<dsp::IrCache>(*preparer_);
-    spectrum_.assign(dsp::ConvolutionEngine::kFftSize, 0.0);
-    stagedChunk_ = std::make_unique<ProgramRecord[]>(kNumPrograms);
+    files_ = std::make_unique<CabFiles>(*engine_, programs_, editorLink_,
+                                        [this](const IrLoader::Job& job) { runJob(job); });
+    router_ = std::make_unique<ParameterRouter>(*engine_, programs_, *files_, editorLink_);
+    files_->connect(*router_);
 
     canProcessReplacing();
     programsAreChunks();
@@ -35,33 +35,15 @@ Orvex::Orvex(vst::HostCallback audioMaster) : AudioEffectX(audioMaster, kNumProg
         c.hpEnabled.store(1);
         c.lpEnabled.store(1);
     }
-    for (auto& f : linkFlags_)
-        f.store(0);
-    for (auto& f : blendFlags_)
-        f.store(0);
-    for (auto& v : values_)
-        v.store(0.0f);
-    for (int cab = 0; cab < kNumCabs; ++cab) {
-        loadTickets_[cab].store(0);
-        loadedTickets_[cab].store(0);
-    }
-    loader_ = std::make_unique<IrLoader>(
-        [this](int cab, const char* path, std::uint32_t ticket) { loadTicketed(cab, path, ticket); },
-        [this](const IrLoader::Job& job) { runJob(job.kind, job.index, job.value); });
-    for (auto& record : programs_)
-        record.makeFresh();
-    ownerThread_.store(platform::currentThreadId());
     setProgram(0);
-    hostWindow_ = platform::getForegroundRootOwner();
+    files_->setHostWindow(platform::getForegroundRootOwner());
     // resume() asks for events only for synthesizers or MIDI effects; this is neither.
 }
 
 Orvex::~Orvex()
 {
-    // Its thread uses the engine, the preparer, the editor and the effect itself (its jobs
-    // ask which thread they run on) until it ends: it stops while all of them still stand.
-    loader_->stop();
-    loader_.reset();
+    // The loader's jobs use every part and the editor: it stops while they all still stand.
+    files_->stop();
 }
 
 void Orvex::processReplacing(float** inputs, float** outputs, vst::Int32 sampleFrames)
@@ -81,64 +63,196 @@ void Orvex::awaitLoadsIfOffline()
     // real-time block costs one atomic load here. The wait is bounded (a file on a drive
     // that hangs must not hang the export for good): after kOfflineWaitMs the block plays
     // with what has arrived.
-    constexpr std::uint32_t kOfflineWaitMs = 10000;
-    if (!loader_->busy() || onFileThread() || getCurrentProcessLevel() != vst::kVstProcessLevelOffline)
+    constexpr int kOfflineWaitMs = 10000;
+    if (!files_->pending() || files_->onFileThread() || getCurrentProcessLevel() != vst::kVstProcessLevelOffline)
         return;
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kOfflineWaitMs);
-    while (loader_->busy() && std::chrono::steady_clock::now() < until)
+    while (files_->pending() && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-// --- threads ----------------------------------------------------------------------------
-
-bool Orvex::onOwnerThread() const
+void Orvex::runJob(const IrLoader::Job& job)
 {
-    return platform::currentThreadId() == ownerThread_.load();
-}
-
-bool Orvex::onFileThread() const
-{
-    const std::uint64_t me = platform::currentThreadId();
-    return me == ownerThread_.load() || me == loader_->threadId();
-}
-
-void Orvex::postJob(int kind, int index, float value)
-{
-    IrLoader::Job job;
-    job.kind = kind;
-    job.index = index;
-    job.value = value;
-    loader_->post(job);
-}
-
-void Orvex::runJob(int kind, int index, float value)
-{
-    // On the loader's thread: the work a thread without disk access asked for, as that
-    // thread would have done it in line.
-    switch (kind) {
-    case kJobReloadCabs: reloadCabFiles(); break;
-    case kJobShareLink: shareLinkedFiles(index); break;
-    case kJobFileMenu: applyFileMenu(index); break;
-    case kJobStepNext: applyStep(index, true); break;
-    case kJobStepPrevious: applyStep(index, false); break;
-    case kJobRequest: applyEditorRequest(index, value); break;
-    case kJobProgram: applyProgram(index); break;
-    case kJobChunk: applyStagedChunk(); break;
+    switch (job.kind) {
+    case kJobProgram: applyProgram(job.index); break;
+    case kJobChunk:
+        if (programs_.restoreStaged())
+            applyProgram(programs_.current());
+        break;
     default: break;
     }
 }
 
+// --- parameters -------------------------------------------------------------------------
+
+void Orvex::setParameter(vst::Int32 index, float value)
+{
+    router_->set(index, value);
+}
+
+float Orvex::getParameter(vst::Int32 index)
+{
+    return router_->get(index);
+}
+
+void Orvex::getParameterName(vst::Int32 index, char* text)
+{
+    // Names are written whole: at most 13 characters.
+    constexpr int kNameLimit = 15;
+    if (const char* name = paramName(index))
+        hoststr::copy(text, name, kNameLimit);
+}
+
+void Orvex::getParameterLabel(vst::Int32, char*)
+{
+    // Units are part of the display texts.
+}
+
+void Orvex::getParameterDisplay(vst::Int32 index, char* text)
+{
+    router_->display(index, text, sampleRate);
+}
+
+// --- programs and saved state -----------------------------------------------------------
+
+void Orvex::setProgram(vst::Int32 program)
+{
+    if (program < 0 || program >= kNumPrograms)
+        return;
+    // The index is the host's to read back at once (getProgram answers from the store, not
+    // from the base's curProgram); applying it reads files.
+    programs_.setCurrent(program);
+    if (files_->onFileThread())
+        applyProgram(program);
+    else
+        files_->post(kJobProgram, program);
+}
+
+void Orvex::applyProgram(int program)
+{
+    std::lock_guard<std::recursive_mutex> lock(programs_.fileState());
+    // A newer program change may have been asked for while this one waited its turn.
+    if (program != programs_.current())
+        return;
+    ProgramRecord& rec = programs_.record(program);
+    terminateFields(rec);
+    static const int links[] = {kLink12, kLink34, kLink56, kBlend13, kBlend24};
+    // Every value applied below comes from the record as it was when we started. The steps
+    // write into the same record as they go (switching a link on copies the working volume
+    // of one cab into its partner, before the saved volumes are applied), and reading the
+    // live record would bring back those writes instead of what was saved. File names and
+    // folders are read live: a link shares them on purpose.
+    float saved[kNumStoredParams];
+    programs_.values(program, saved);
+    auto setStored = [&](int index) { setParameter(index, saved[recordSlot(index)]); };
+
+    setStored(kLatency);
+    setSampleRate(sampleRate);
+    reloadAllCabs();
+    for (int index : links)
+        setStored(index);
+    for (int first : {kVolume, kSolo, kChannel, kPhase, kPan, kFreqHp, kFreqLp, kDelay}) {
+        for (int cab = 0; cab < kNumCabs; ++cab)
+            setStored(first + cab);
+    }
+    setStored(kOutput);
+    setStored(kOnOff);
+    setParameter(kRequestPushFolders, 0.0f);
+    for (int cab = 0; cab < kNumCabs; ++cab) {
+        char path[kFolderSize];
+        if (fieldLength(rec.fileName[cab], kFileNameSize) >= kMinNameLength) {
+            if (programs_.joinPath(cab, path))
+                files_->loadCabIr(cab + 1, path);
+            setParameter(kRequestRefreshCab, static_cast<float>(cab + 1));
+        } else {
+            setParameter(kRequestClearCab, static_cast<float>(cab + 1));
+        }
+    }
+    for (int cab = 0; cab < kNumCabs; ++cab)
+        setStored(kBypass + cab);
+    for (int index : links)
+        setStored(index);
+    setStored(kLatency);
+}
+
+void Orvex::setProgramName(char* name)
+{
+    programs_.setName(name);
+}
+
+void Orvex::getProgramName(char* name)
+{
+    programs_.getName(name);
+}
+
+bool Orvex::getProgramNameIndexed(vst::Int32, vst::Int32 index, char* text)
+{
+    return programs_.getNameIndexed(index, text);
+}
+
+vst::Int32 Orvex::getChunk(void** data, bool isPreset)
+{
+    return programs_.getChunk(data, isPreset);
+}
+
+vst::Int32 Orvex::setChunk(void* data, vst::Int32 byteSize, bool isPreset)
+{
+    if (!data || !ProgramStore::chunkSizeFits(byteSize, isPreset))
+        return 0;
+    if (files_->onFileThread()) {
+        std::lock_guard<std::recursive_mutex> lock(programs_.fileState());
+        programs_.restore(data, isPreset);
+        applyProgram(programs_.current());
+        return 1;
+    }
+    // A thread that may not read files: the bytes are kept aside (the host may free its
+    // copy as soon as we return) and the loader restores them. Only while the loader is
+    // copying an earlier chunk out is there no room; the host then hears that this one was
+    // not taken. A chunk staged but not yet taken is replaced: the newest restore wins.
+    if (!programs_.stage(data, byteSize, isPreset))
+        return 0;
+    files_->post(kJobChunk);
+    return 1;
+}
+
+// --- cab files --------------------------------------------------------------------------
+
+void Orvex::loadCabIr(int cab, const char* path)
+{
+    files_->loadCabIr(cab, path);
+}
+
+void Orvex::reloadAllCabs()
+{
+    router_->reloadAllCabs();
+}
+
+void Orvex::setOwnerThread(std::uint64_t threadId)
+{
+    files_->setOwnerThread(threadId);
+}
+
+int Orvex::loadCount() const
+{
+    return files_->loadCount();
+}
+
 bool Orvex::loadsPending() const
 {
-    return loader_->busy();
+    return files_->pending();
+}
+
+std::uint64_t Orvex::lastLoadThread() const
+{
+    return files_->lastLoadThread();
 }
 
 long long Orvex::loaderWakeUps() const
 {
-    return loader_->wakeUps();
+    return files_->wakeUps();
 }
 
-// --- reading --------------------------------------------------------------------------
+// --- reading ----------------------------------------------------------------------------
 
 double Orvex::hpFrequency(int cab) const
 {
@@ -163,6 +277,21 @@ int Orvex::audible(int cab) const
 int Orvex::delayCapacity() const
 {
     return engine_->delayCapacity();
+}
+
+float Orvex::latencyValue() const
+{
+    return router_->latencyValue();
+}
+
+bool Orvex::linkFlag(int pair) const
+{
+    return router_->linkFlag(pair);
+}
+
+bool Orvex::blendFlag(int pair) const
+{
+    return router_->blendFlag(pair);
 }
 
 void Orvex::setSampleRate(float rate)

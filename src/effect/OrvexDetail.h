@@ -1,5 +1,6 @@
-// Helpers shared by the files that make up the effect (lifecycle, parameter changes, cab
-// files, programs): field lengths of a record, the cab pairs of links and blends.
+// Helpers shared by the effect's parts (the parameter router, the program store, the cab
+// files): field lengths of a record, one-store access to its values, the cab pairs of links
+// and blends.
 #pragma once
 
 #include "effect/ProgramRecord.h"

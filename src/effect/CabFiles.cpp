@@ -1,13 +1,12 @@
-// Cab files: the load button's dialog, the file menus and previous/next steps, the
-// editor requests that refresh a cab's file views, and loading IRs into the slots.
-#include "effect/Orvex.h"
+#include "effect/CabFiles.h"
 
 #include "dsp/ConvolutionEngine.h"
 #include "dsp/IrCache.h"
 #include "dsp/IrPreparer.h"
 #include "effect/EditorLink.h"
-#include "effect/IrLoader.h"
 #include "effect/OrvexDetail.h"
+#include "effect/ParameterRouter.h"
+#include "effect/ProgramStore.h"
 #include "files/CFileSelector.h"
 #include "platform/Platform.h"
 
@@ -34,26 +33,154 @@ int requestedCab(float value)
 
 } // namespace
 
-bool Orvex::joinPath(int cab, char* path) const
+CabFiles::CabFiles(dsp::ConvolutionEngine& engine, ProgramStore& programs, const std::atomic<EditorLink*>& editor,
+                   IrLoader::JobFunction otherJobs)
+    : engine_(engine)
+    , programs_(programs)
+    , editor_(editor)
+    , otherJobs_(std::move(otherJobs))
+    , preparer_(std::make_unique<dsp::IrPreparer>())
+    , cache_(std::make_unique<dsp::IrCache>(*preparer_))
+    , spectrum_(static_cast<std::size_t>(engine.fftSize()), 0.0)
 {
-    // Folder and file name joined in a 1024-byte buffer. A join that does not fit is not
-    // loaded at all: cutting it would load some other file, or none that the user named.
-    const ProgramRecord& record = programs_[getProgramIndex()];
-    const std::size_t folderLength = fieldLength(record.folder[cab], kFolderSize);
-    const std::size_t nameLength = fieldLength(record.fileName[cab], kFileNameSize);
-    if (folderLength >= kFolderSize || nameLength >= kFileNameSize || folderLength + nameLength > kFolderSize - 1) {
-        path[0] = 0;
-        return false;
-    }
-    std::memcpy(path, record.folder[cab], folderLength);
-    std::memcpy(path + folderLength, record.fileName[cab], nameLength);
-    path[folderLength + nameLength] = 0;
-    return true;
+    for (auto& ticket : loadTickets_)
+        ticket.store(0);
+    ownerThread_.store(platform::currentThreadId());
+    loader_ = std::make_unique<IrLoader>(
+        [this](int cab, const char* path, std::uint32_t ticket) { loadTicketed(cab, path, ticket); },
+        [this](const IrLoader::Job& job) { runJob(job); });
 }
 
-void Orvex::applyLoadButton(int cab, float v)
+CabFiles::~CabFiles()
 {
-    EditorLink* const link = editorLink();
+    stop();
+}
+
+void CabFiles::stop()
+{
+    // Its jobs use the engine, the preparer, the records, the editor and the effect's
+    // parameter path until the thread ends; they all still stand while it stops.
+    if (loader_)
+        loader_->stop();
+}
+
+// --- the thread rule --------------------------------------------------------------------
+
+bool CabFiles::onOwnerThread() const
+{
+    return platform::currentThreadId() == ownerThread_.load();
+}
+
+bool CabFiles::onFileThread() const
+{
+    const std::uint64_t me = platform::currentThreadId();
+    return me == ownerThread_.load() || me == loader_->threadId();
+}
+
+void CabFiles::post(int kind, int index, float value)
+{
+    IrLoader::Job job;
+    job.kind = kind;
+    job.index = index;
+    job.value = value;
+    loader_->post(job);
+}
+
+void CabFiles::runJob(const IrLoader::Job& job)
+{
+    // On the loader's thread: the work a thread without disk access asked for, as that
+    // thread would have done it in line.
+    switch (job.kind) {
+    case kJobReloadCabs: applyReload(); break;
+    case kJobShareLink: applyShareLink(job.index); break;
+    case kJobFileMenu: applyFileMenu(job.index); break;
+    case kJobStepNext: applyStep(job.index, true); break;
+    case kJobStepPrevious: applyStep(job.index, false); break;
+    case kJobRequest: applyEditorRequest(job.index, job.value); break;
+    default:
+        if (otherJobs_)
+            otherJobs_(job);
+        break;
+    }
+}
+
+// --- actions of the parameter path ------------------------------------------------------
+
+void CabFiles::fileMenu(int cab)
+{
+    if (onFileThread())
+        applyFileMenu(cab);
+    else
+        post(kJobFileMenu, cab);
+}
+
+void CabFiles::step(int cab, bool next)
+{
+    if (onFileThread())
+        applyStep(cab, next);
+    else
+        post(next ? kJobStepNext : kJobStepPrevious, cab);
+}
+
+void CabFiles::editorRequest(int request, float value)
+{
+    if (onFileThread())
+        applyEditorRequest(request, value);
+    else
+        post(kJobRequest, request, value);
+}
+
+void CabFiles::shareLink(int pair)
+{
+    if (onFileThread())
+        applyShareLink(pair); // copies files and loads: the loader does it for the others
+    else
+        post(kJobShareLink, pair);
+}
+
+void CabFiles::reloadCabFiles()
+{
+    if (onFileThread())
+        applyReload();
+    else
+        post(kJobReloadCabs);
+}
+
+void CabFiles::setParameter(int index, float value)
+{
+    router_->set(index, value);
+}
+
+bool CabFiles::linked(int cab) const
+{
+    return router_->linkFlag(linkPair(cab));
+}
+
+void CabFiles::applyShareLink(int pair)
+{
+    std::lock_guard<std::recursive_mutex> lock(programs_.fileState());
+    const int a = pair * 2;
+    const int b = a + 1;
+    ProgramRecord& rec = programs_.record();
+    char path[kFolderSize];
+    auto share = [&](int from, int to) {
+        if (fieldLength(rec.fileName[from], kFileNameSize) < kMinNameLength)
+            return;
+        std::memcpy(rec.folder[to], rec.folder[from], kFolderSize);
+        std::memcpy(rec.fileName[to], rec.fileName[from], kFileNameSize);
+        if (programs_.joinPath(to, path))
+            loadCabIr(to + 1, path);
+        setParameter(kRequestRefreshCab, static_cast<float>(to + 1));
+        setParameter(kBypass + a, 1.0f);
+        setParameter(kBypass + b, 1.0f);
+    };
+    share(a, b);
+    share(b, a);
+}
+
+void CabFiles::loadButton(int cab, float v)
+{
+    EditorLink* const link = editor();
     // The dialog is modal: it opens only for a request on the thread that owns the editor,
     // so automation or an audio thread writing a load index never blocks on it.
     if (v > 0.5f && onOwnerThread()) {
@@ -77,8 +204,8 @@ void Orvex::applyLoadButton(int cab, float v)
         request->fileTypes = &wave;
         std::strcpy(request->title, "Test for open file selector");
         {
-            std::lock_guard<std::recursive_mutex> lock(fileState_);
-            const ProgramRecord& rec = record();
+            std::lock_guard<std::recursive_mutex> lock(programs_.fileState());
+            const ProgramRecord& rec = programs_.record();
             if (fieldLength(rec.folder[cab], kFolderSize) > 2) {
                 std::memcpy(initialPath.data(), rec.folder[cab], kFolderSize);
                 initialPath[kFolderSize - 1] = 0;
@@ -115,11 +242,11 @@ void Orvex::applyLoadButton(int cab, float v)
     setParameter(kBypass + cab, 1.0f);
 }
 
-void Orvex::takeChosenFile(int cab, const char* path, const char* name)
+void CabFiles::takeChosenFile(int cab, const char* path, const char* name)
 {
-    EditorLink* const link = editorLink();
-    std::lock_guard<std::recursive_mutex> lock(fileState_);
-    ProgramRecord& rec = record();
+    EditorLink* const link = editor();
+    std::lock_guard<std::recursive_mutex> lock(programs_.fileState());
+    ProgramRecord& rec = programs_.record();
     const std::size_t pathLength = std::strlen(path);
     const std::size_t nameLength = std::strlen(name);
     std::memcpy(rec.fileName[cab], name, nameLength + 1);
@@ -127,8 +254,8 @@ void Orvex::takeChosenFile(int cab, const char* path, const char* name)
     std::memset(rec.folder[cab], 0, kFolderSize);
     std::memcpy(rec.folder[cab], path, pathLength - nameLength);
     const int partner = linkPartner(cab);
-    const bool linked = linkFlags_[linkPair(cab)].load(std::memory_order_relaxed) != 0;
-    if (linked) {
+    const bool withPartner = linked(cab);
+    if (withPartner) {
         loadCabIr(partner + 1, path);
         std::memcpy(rec.folder[partner], rec.folder[cab], kFolderSize);
         std::memcpy(rec.fileName[partner], rec.fileName[cab], kFileNameSize);
@@ -137,23 +264,23 @@ void Orvex::takeChosenFile(int cab, const char* path, const char* name)
     if (link) {
         link->listFolder(kFileMenu + cab, rec.folder[cab]);
         link->selectCabFile(rec.fileName[cab], kFileMenu + cab, rec.fileIndex[cab]);
-        if (linked) {
+        if (withPartner) {
             link->listFolder(kFileMenu + partner, rec.folder[partner]);
             link->selectCabFile(rec.fileName[partner], kFileMenu + partner, rec.fileIndex[partner]);
         }
     }
 }
 
-int Orvex::loadChosenFile(int cab)
+int CabFiles::loadChosenFile(int cab)
 {
     // Only a cab whose folder was ever set loads (an unset folder would join to a bare
     // name); a linked partner loads the same path.
-    const ProgramRecord& rec = record();
+    const ProgramRecord& rec = programs_.record();
     char path[kFolderSize];
-    const bool loadable = joinPath(cab, path) && fieldLength(rec.folder[cab], kFolderSize) >= kMinNameLength;
+    const bool loadable = programs_.joinPath(cab, path) && fieldLength(rec.folder[cab], kFolderSize) >= kMinNameLength;
     if (loadable)
         loadCabIr(cab + 1, path);
-    if (!linkFlags_[linkPair(cab)].load(std::memory_order_relaxed))
+    if (!linked(cab))
         return -1;
     const int partner = linkPartner(cab);
     if (loadable)
@@ -161,13 +288,13 @@ int Orvex::loadChosenFile(int cab)
     return partner;
 }
 
-void Orvex::applyFileMenu(int cab)
+void CabFiles::applyFileMenu(int cab)
 {
-    EditorLink* const link = editorLink();
+    EditorLink* const link = editor();
     if (!link)
         return;
-    std::lock_guard<std::recursive_mutex> lock(fileState_);
-    ProgramRecord& rec = record();
+    std::lock_guard<std::recursive_mutex> lock(programs_.fileState());
+    ProgramRecord& rec = programs_.record();
     link->getCabFileSelection(cab, rec.fileIndex[cab], rec.fileName[cab]);
     rec.fileName[cab][kFileNameSize - 1] = 0;
     // The partner's folder and name stay; only its menu shows the same file.
@@ -176,13 +303,13 @@ void Orvex::applyFileMenu(int cab)
         link->selectCabFile(rec.fileName[cab], kFileMenu + partner, rec.fileIndex[partner]);
 }
 
-void Orvex::applyStep(int cab, bool next)
+void CabFiles::applyStep(int cab, bool next)
 {
-    EditorLink* const link = editorLink();
+    EditorLink* const link = editor();
     if (!link)
         return;
-    std::lock_guard<std::recursive_mutex> lock(fileState_);
-    ProgramRecord& rec = record();
+    std::lock_guard<std::recursive_mutex> lock(programs_.fileState());
+    ProgramRecord& rec = programs_.record();
     auto step = [&](int which) {
         if (next)
             link->stepCabFileNext(which, rec.fileIndex[which], rec.fileName[which]);
@@ -197,13 +324,13 @@ void Orvex::applyStep(int cab, bool next)
         step(partner);
 }
 
-void Orvex::applyEditorRequest(int request, float value)
+void CabFiles::applyEditorRequest(int request, float value)
 {
-    EditorLink* const link = editorLink();
+    EditorLink* const link = editor();
     if (!link)
         return;
-    std::lock_guard<std::recursive_mutex> lock(fileState_);
-    ProgramRecord& rec = record();
+    std::lock_guard<std::recursive_mutex> lock(programs_.fileState());
+    ProgramRecord& rec = programs_.record();
     switch (request) {
     case kRequestRefreshCab: {
         const int cab = requestedCab(value) - 1;
@@ -239,7 +366,7 @@ void Orvex::applyEditorRequest(int request, float value)
 
 // --- IR loading -------------------------------------------------------------------------
 
-void Orvex::loadCabIr(int cab, const char* path)
+void CabFiles::loadCabIr(int cab, const char* path)
 {
     if (cab < 1 || cab > kNumCabs || !path)
         return;
@@ -256,50 +383,30 @@ void Orvex::loadCabIr(int cab, const char* path)
     loadTicketed(k, path, ticket);
 }
 
-void Orvex::loadTicketed(int cab, const char* path, std::uint32_t ticket)
+void CabFiles::loadTicketed(int cab, const char* path, std::uint32_t ticket)
 {
     std::lock_guard<std::mutex> lock(loadMutex_);
     if (loadTickets_[cab].load() != ticket)
         return; // a newer load of this cab has been asked for
-    const int n = engine_->fftSize();
+    const int n = engine_.fftSize();
     // An unreadable file leaves an all-zero spectrum: the slot falls silent. A file
     // prepared before for this rate, and unchanged since, comes from the cache. The rate
     // is the engine's copy: the loader thread may run this while the host sets a new one.
     int length = 0;
-    cache_->prepare(path, engine_->sampleRate(), spectrum_.data(), length);
-    engine_->loadSlot(cab, spectrum_.data(), n, length);
+    cache_->prepare(path, engine_.sampleRate(), spectrum_.data(), length);
+    engine_.loadSlot(cab, spectrum_.data(), n, length);
     loadCount_.fetch_add(1);
     lastLoadThread_.store(platform::currentThreadId());
-    loadedTickets_[cab].store(ticket);
 }
 
-void Orvex::resetHop()
+void CabFiles::applyReload()
 {
-    const int hop = latencyHop(latencyStep(getParameter(kLatency)));
-    latencyValue_.store(static_cast<float>(hop), std::memory_order_relaxed);
-    engine_->reset(hop);
-}
-
-void Orvex::reloadAllCabs()
-{
-    EditorLink* const link = editorLink();
-    resetHop();
-    if (onFileThread())
-        reloadCabFiles();
-    else
-        postJob(kJobReloadCabs);
-    if (link)
-        link->setParameter(kLatency, 0.0f);
-}
-
-void Orvex::reloadCabFiles()
-{
-    std::lock_guard<std::recursive_mutex> lock(fileState_);
+    std::lock_guard<std::recursive_mutex> lock(programs_.fileState());
     for (int cab = 0; cab < kNumCabs; ++cab) {
-        if (fieldLength(record().fileName[cab], kFileNameSize) < kMinNameLength)
+        if (fieldLength(programs_.record().fileName[cab], kFileNameSize) < kMinNameLength)
             continue;
         char path[kFolderSize];
-        if (joinPath(cab, path))
+        if (programs_.joinPath(cab, path))
             loadCabIr(cab + 1, path);
         setParameter(kRequestRefreshCab, static_cast<float>(cab + 1));
     }

@@ -1,14 +1,18 @@
-// Parameter changes: the one path every change takes (host, editor, programs, the effect's
-// own propagation through links and blends), and what the host reads back.
-#include "effect/Orvex.h"
+// The one path every parameter change takes (the host, the editor, program changes, and the
+// effect's own propagation through links and blends): store the value, derive what the audio
+// path reads, propagate, perform the action, tell the editor. Also what the host reads back.
+#include "effect/ParameterRouter.h"
 
 #include "dsp/ConvolutionEngine.h"
+#include "effect/CabFiles.h"
 #include "effect/EditorLink.h"
 #include "effect/OrvexDetail.h"
+#include "effect/ProgramStore.h"
 #include "host/HostStrings.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -18,11 +22,9 @@ using namespace detail;
 
 namespace {
 
-// Host buffers: names are written whole (at most 13 characters); display texts are at most
-// 8 characters, which every text of the table fits ("12.0 kHz" is the longest). We never
-// write beyond these limits, so an odd rate that would make a longer latency text is cut
-// rather than overrunning a host's buffer.
-constexpr int kNameLimit = 15;
+// Display texts are at most 8 characters, which every text of the table fits ("12.0 kHz" is
+// the longest). We never write beyond that, so an odd rate that would make a longer latency
+// text is cut rather than overrunning a host's buffer.
 constexpr int kDisplayLimit = 8;
 
 void writeDisplay(char* text, const char* value)
@@ -44,38 +46,39 @@ int firstIndexOf(ParamKind kind)
 
 // Truncation toward zero for display numbers; values a careless host wrote far outside 0..1
 // are held inside the integer range (they then print as "Huge!") instead of overflowing.
-vst::Int32 truncated(double v)
+std::int32_t truncated(double v)
 {
     if (!(v > -2e9))
         return v != v ? 0 : -2000000000;
     if (v > 2e9)
         return 2000000000;
-    return static_cast<vst::Int32>(v);
+    return static_cast<std::int32_t>(v);
 }
 
 } // namespace
 
-float Orvex::getParameter(vst::Int32 index)
+ParameterRouter::ParameterRouter(dsp::ConvolutionEngine& engine, ProgramStore& programs, CabFiles& files,
+                                 const std::atomic<EditorLink*>& editor)
+    : engine_(engine), programs_(programs), files_(files), editor_(editor)
+{
+    for (auto& f : linkFlags_)
+        f.store(0);
+    for (auto& f : blendFlags_)
+        f.store(0);
+    for (auto& v : values_)
+        v.store(0.0f);
+}
+
+float ParameterRouter::get(int index) const
 {
     const int slot = recordSlot(index);
     return slot < 0 ? 0.0f : values_[slot].load(std::memory_order_relaxed);
 }
 
-void Orvex::getParameterName(vst::Int32 index, char* text)
-{
-    if (const char* name = paramName(index))
-        hoststr::copy(text, name, kNameLimit);
-}
-
-void Orvex::getParameterLabel(vst::Int32, char*)
-{
-    // Units are part of the display texts.
-}
-
-void Orvex::getParameterDisplay(vst::Int32 index, char* text)
+void ParameterRouter::display(int index, char* text, float sampleRate) const
 {
     const ParamInfo info = paramInfo(index);
-    const float v = getParameter(index);
+    const float v = get(index);
     char buf[64];
     switch (info.kind) {
     case ParamKind::Phase:
@@ -100,7 +103,7 @@ void Orvex::getParameterDisplay(vst::Int32 index, char* text)
     case ParamKind::FreqHp:
         std::strcpy(buf, "OFF");
         if (v > 0.0f) {
-            hoststr::int2string(truncated(hpFrequency(info.cab)), buf, 8);
+            hoststr::int2string(truncated(engine_.slot(info.cab).hpFrequency.load(std::memory_order_relaxed)), buf, 8);
             std::strcat(buf, " Hz");
         }
         writeDisplay(text, buf);
@@ -108,11 +111,11 @@ void Orvex::getParameterDisplay(vst::Int32 index, char* text)
     case ParamKind::FreqLp:
         std::strcpy(buf, "OFF");
         if (v < 1.0f)
-            std::snprintf(buf, sizeof buf, "%4.1f kHz", lpFrequency(info.cab) * 0.001);
+            std::snprintf(buf, sizeof buf, "%4.1f kHz", engine_.slot(info.cab).lpFrequency.load(std::memory_order_relaxed) * 0.001);
         writeDisplay(text, buf);
         break;
     case ParamKind::Delay:
-        std::snprintf(buf, sizeof buf, "%d smp", delayLength(info.cab));
+        std::snprintf(buf, sizeof buf, "%d smp", engine_.slot(info.cab).delayLength.load(std::memory_order_relaxed));
         writeDisplay(text, buf);
         break;
     case ParamKind::OnOff:
@@ -135,7 +138,7 @@ void Orvex::getParameterDisplay(vst::Int32 index, char* text)
 
 // --- writing ----------------------------------------------------------------------------
 
-void Orvex::storeValue(int index, float value)
+void ParameterRouter::storeValue(int index, float value)
 {
     const int slot = recordSlot(index);
     if (slot < 0)
@@ -143,53 +146,53 @@ void Orvex::storeValue(int index, float value)
     values_[slot].store(value, std::memory_order_relaxed);
     // The record is also the chunk a host reads on its own thread: the value goes in with
     // one store, never in pieces.
-    storeRecordValue(record().values[slot], value);
+    programs_.storeValue(slot, value);
 }
 
-void Orvex::deriveParameter(int index, float v)
+void ParameterRouter::deriveParameter(int index, float v)
 {
     const ParamInfo info = paramInfo(index);
     const int cab = info.cab;
     switch (info.kind) {
     case ParamKind::Phase:
-        engine_->slot(cab).polarity.store(v >= 0.5f ? -1 : 1, std::memory_order_relaxed);
+        engine_.slot(cab).polarity.store(v >= 0.5f ? -1 : 1, std::memory_order_relaxed);
         break;
     case ParamKind::Volume:
-        engine_->slot(cab).volume.store(v, std::memory_order_relaxed);
+        engine_.slot(cab).volume.store(v, std::memory_order_relaxed);
         break;
     case ParamKind::Pan:
-        engine_->slot(cab).panLeft.store(v >= 0.5f ? 2.0f - 2.0f * v : 1.0f, std::memory_order_relaxed);
-        engine_->slot(cab).panRight.store(v <= 0.5f ? 2.0f * v : 1.0f, std::memory_order_relaxed);
+        engine_.slot(cab).panLeft.store(v >= 0.5f ? 2.0f - 2.0f * v : 1.0f, std::memory_order_relaxed);
+        engine_.slot(cab).panRight.store(v <= 0.5f ? 2.0f * v : 1.0f, std::memory_order_relaxed);
         break;
     case ParamKind::FreqHp:
-        engine_->slot(cab).hpFrequency.store(990.0 * v + 10.0, std::memory_order_relaxed);
-        engine_->slot(cab).hpEnabled.store(v > 0.001f ? 1 : 0, std::memory_order_relaxed);
+        engine_.slot(cab).hpFrequency.store(990.0 * v + 10.0, std::memory_order_relaxed);
+        engine_.slot(cab).hpEnabled.store(v > 0.001f ? 1 : 0, std::memory_order_relaxed);
         break;
     case ParamKind::FreqLp:
-        engine_->slot(cab).lpFrequency.store(11000.0 * v + 1000.0, std::memory_order_relaxed);
-        engine_->slot(cab).lpEnabled.store(v < 0.999f ? 1 : 0, std::memory_order_relaxed);
+        engine_.slot(cab).lpFrequency.store(11000.0 * v + 1000.0, std::memory_order_relaxed);
+        engine_.slot(cab).lpEnabled.store(v < 0.999f ? 1 : 0, std::memory_order_relaxed);
         break;
     case ParamKind::Bypass:
-        engine_->slot(cab).active.store(v >= 0.5f ? 1 : 0, std::memory_order_relaxed);
+        engine_.slot(cab).active.store(v >= 0.5f ? 1 : 0, std::memory_order_relaxed);
         break;
     case ParamKind::Delay: {
         // Truncated toward zero; a value outside 0..1 from a careless host is held to the
         // delay line's length instead of reaching past it.
-        const int capacity = engine_->delayCapacity();
+        const int capacity = engine_.delayCapacity();
         const float samples = v * static_cast<float>(capacity);
         const int length = samples > 0.0f ? static_cast<int>(std::min(samples, static_cast<float>(capacity))) : 0;
-        engine_->slot(cab).delayLength.store(length, std::memory_order_relaxed);
+        engine_.slot(cab).delayLength.store(length, std::memory_order_relaxed);
         break;
     }
     case ParamKind::Channel:
-        engine_->slot(cab).leftInput.store(v < 0.5f ? 1 : 0, std::memory_order_relaxed);
-        engine_->slot(cab).rightInput.store(v < 0.5f ? 0 : 2, std::memory_order_relaxed);
+        engine_.slot(cab).leftInput.store(v < 0.5f ? 1 : 0, std::memory_order_relaxed);
+        engine_.slot(cab).rightInput.store(v < 0.5f ? 0 : 2, std::memory_order_relaxed);
         break;
     case ParamKind::Output:
-        engine_->setOutput(v);
+        engine_.setOutput(v);
         break;
     case ParamKind::OnOff:
-        engine_->setRunning(v >= 0.5f);
+        engine_.setRunning(v >= 0.5f);
         break;
     case ParamKind::Link:
         linkFlags_[cab].store(v >= 0.5f ? 1 : 0, std::memory_order_relaxed);
@@ -202,14 +205,14 @@ void Orvex::deriveParameter(int index, float v)
     }
 }
 
-void Orvex::setParameter(vst::Int32 index, float value)
+void ParameterRouter::set(int index, float value)
 {
-    applyParameter(index, value, false);
+    apply(index, value, false);
 }
 
-void Orvex::applyParameter(int index, float value, bool guarded)
+void ParameterRouter::apply(int index, float value, bool guarded)
 {
-    EditorLink* const link = editorLink();
+    EditorLink* const link = editor();
     const ParamInfo info = paramInfo(index);
     // Host values are normalised. One outside 0..1 (or NaN) from a careless host would turn
     // into an unbounded gain or poison the smoothed values for good, so a stored parameter
@@ -224,9 +227,8 @@ void Orvex::applyParameter(int index, float value, bool guarded)
             deriveParameter(index, value);
     }
 
-    // What touches the disk or the editor's file views runs here on a file thread and is
-    // handed to the loader from any other thread.
-    const bool inLine = onFileThread();
+    // What touches the disk or the editor's file views runs in line on a file thread and is
+    // handed to the loader from any other (CabFiles keeps that rule).
     switch (info.kind) {
     case ParamKind::Volume:
     case ParamKind::Pan:
@@ -241,7 +243,7 @@ void Orvex::applyParameter(int index, float value, bool guarded)
     case ParamKind::Bypass:
         // Switching off empties the slot's convolution buffers, on every such write.
         if (value < 0.5f)
-            engine_->clearSlot(info.cab);
+            engine_.clearSlot(info.cab);
         break;
     case ParamKind::Latency:
         applyLatency(value);
@@ -253,31 +255,19 @@ void Orvex::applyParameter(int index, float value, bool guarded)
         applyBlend(info.cab, value);
         break;
     case ParamKind::Load:
-        applyLoadButton(info.cab, value);
+        files_.loadButton(info.cab, value);
         break;
     case ParamKind::FileMenu:
-        if (inLine)
-            applyFileMenu(info.cab);
-        else
-            postJob(kJobFileMenu, info.cab);
+        files_.fileMenu(info.cab);
         break;
     case ParamKind::Previous:
     case ParamKind::Next:
-        if (value > 0.5f) {
-            const bool next = info.kind == ParamKind::Next;
-            if (inLine)
-                applyStep(info.cab, next);
-            else
-                postJob(next ? kJobStepNext : kJobStepPrevious, info.cab);
-        }
+        if (value > 0.5f)
+            files_.step(info.cab, info.kind == ParamKind::Next);
         break;
     case ParamKind::None:
-        if (index != kRequestRefreshCab && index != kRequestClearCab && index != kRequestPushFolders)
-            break;
-        if (inLine)
-            applyEditorRequest(index, value);
-        else
-            postJob(kJobRequest, index, value);
+        if (index == kRequestRefreshCab || index == kRequestClearCab || index == kRequestPushFolders)
+            files_.editorRequest(index, value);
         break;
     default:
         break;
@@ -287,7 +277,7 @@ void Orvex::applyParameter(int index, float value, bool guarded)
         link->setParameter(index, value);
 }
 
-void Orvex::propagate(const ParamInfo& info, float v, bool guarded)
+void ParameterRouter::propagate(const ParamInfo& info, float v, bool guarded)
 {
     // The guard travels down the call chain rather than living in the object: two threads
     // writing at once each propagate their own change, and neither can switch off the
@@ -303,48 +293,48 @@ void Orvex::propagate(const ParamInfo& info, float v, bool guarded)
 
     if (linkFlags_[linkPair(cab)].load(std::memory_order_relaxed)) {
         const int partner = linkPartner(cab);
-        applyParameter(first + partner, f(v), true);
+        apply(first + partner, f(v), true);
         if (blends) {
             const int q = blendPartner(partner);
             if (q >= 0 && blendFlags_[blendPair(partner)].load(std::memory_order_relaxed))
-                applyParameter(first + q, g(f(v)), true);
+                apply(first + q, g(f(v)), true);
         }
     }
     if (blends) {
         const int b = blendPartner(cab);
         if (b >= 0 && blendFlags_[blendPair(cab)].load(std::memory_order_relaxed))
-            applyParameter(first + b, g(v), true);
+            apply(first + b, g(v), true);
     }
 }
 
-void Orvex::applySolo(int cab, float v)
+void ParameterRouter::applySolo(int cab, float v)
 {
     if (v > 0.5f) {
-        engine_->slot(cab).audible.store(1, std::memory_order_relaxed);
+        engine_.slot(cab).audible.store(1, std::memory_order_relaxed);
         for (int other = 0; other < kNumCabs; ++other) {
-            if (other != cab && getParameter(kSolo + other) < 0.5f)
-                engine_->slot(other).audible.store(0, std::memory_order_relaxed);
+            if (other != cab && get(kSolo + other) < 0.5f)
+                engine_.slot(other).audible.store(0, std::memory_order_relaxed);
         }
         return;
     }
     float others = 0.0f;
     for (int other = 0; other < kNumCabs; ++other) {
         if (other != cab)
-            others += getParameter(kSolo + other);
+            others += get(kSolo + other);
     }
     if (others < 0.5f) {
         for (int other = 0; other < kNumCabs; ++other) {
             if (other != cab)
-                engine_->slot(other).audible.store(1, std::memory_order_relaxed);
+                engine_.slot(other).audible.store(1, std::memory_order_relaxed);
         }
     } else {
-        engine_->slot(cab).audible.store(0, std::memory_order_relaxed);
+        engine_.slot(cab).audible.store(0, std::memory_order_relaxed);
     }
 }
 
-void Orvex::applyLatency(float v)
+void ParameterRouter::applyLatency(float v)
 {
-    EditorLink* const link = editorLink();
+    EditorLink* const link = editor();
     // The value's step decides, whatever the editor's menu shows: the menu follows the
     // effect (a program change restores the program's latency, and the menu with it).
     // Without an editor the value is kept as written, as hosts expect of a parameter; with
@@ -353,7 +343,7 @@ void Orvex::applyLatency(float v)
     reloadAllCabs();
 }
 
-void Orvex::applyLink(int pair, float v)
+void ParameterRouter::applyLink(int pair, float v)
 {
     linkFlags_[pair].store(0, std::memory_order_relaxed);
     if (v < 0.5f)
@@ -361,41 +351,16 @@ void Orvex::applyLink(int pair, float v)
     linkFlags_[pair].store(1, std::memory_order_relaxed);
     const int a = pair * 2;
     const int b = a + 1;
-    if (onFileThread())
-        shareLinkedFiles(pair);
-    else
-        postJob(kJobShareLink, pair); // copies files and loads: the loader does it
+    files_.shareLink(pair); // copies files and loads: in line or on the loader
 
-    setParameter(kChannel + a, 0.0f);
-    setParameter(kChannel + b, 1.0f);
-    setParameter(kPan + a, 0.0f);
-    setParameter(kPan + b, 1.0f);
-    setParameter(kVolume + b, getParameter(kVolume + a));
+    set(kChannel + a, 0.0f);
+    set(kChannel + b, 1.0f);
+    set(kPan + a, 0.0f);
+    set(kPan + b, 1.0f);
+    set(kVolume + b, get(kVolume + a));
 }
 
-void Orvex::shareLinkedFiles(int pair)
-{
-    std::lock_guard<std::recursive_mutex> lock(fileState_);
-    const int a = pair * 2;
-    const int b = a + 1;
-    ProgramRecord& rec = record();
-    char path[kFolderSize];
-    auto share = [&](int from, int to) {
-        if (fieldLength(rec.fileName[from], kFileNameSize) < kMinNameLength)
-            return;
-        std::memcpy(rec.folder[to], rec.folder[from], kFolderSize);
-        std::memcpy(rec.fileName[to], rec.fileName[from], kFileNameSize);
-        if (joinPath(to, path))
-            loadCabIr(to + 1, path);
-        setParameter(kRequestRefreshCab, static_cast<float>(to + 1));
-        setParameter(kBypass + a, 1.0f);
-        setParameter(kBypass + b, 1.0f);
-    };
-    share(a, b);
-    share(b, a);
-}
-
-void Orvex::applyBlend(int pair, float v)
+void ParameterRouter::applyBlend(int pair, float v)
 {
     blendFlags_[pair].store(0, std::memory_order_relaxed);
     if (v < 0.5f)
@@ -403,9 +368,25 @@ void Orvex::applyBlend(int pair, float v)
     blendFlags_[pair].store(1, std::memory_order_relaxed);
     const int source = pair;     // slot 1 or 2
     const int target = pair + 2; // slot 3 or 4
-    applyParameter(kChannel + target, getParameter(kChannel + source), true);
-    applyParameter(kPan + target, getParameter(kPan + source), true);
-    applyParameter(kVolume + target, 1.0f - getParameter(kVolume + source), true);
+    apply(kChannel + target, get(kChannel + source), true);
+    apply(kPan + target, get(kPan + source), true);
+    apply(kVolume + target, 1.0f - get(kVolume + source), true);
+}
+
+void ParameterRouter::resetHop()
+{
+    const int hop = latencyHop(latencyStep(get(kLatency)));
+    latencyValue_.store(static_cast<float>(hop), std::memory_order_relaxed);
+    engine_.reset(hop);
+}
+
+void ParameterRouter::reloadAllCabs()
+{
+    EditorLink* const link = editor();
+    resetHop();
+    files_.reloadCabFiles();
+    if (link)
+        link->setParameter(kLatency, 0.0f);
 }
 
 } // namespace orvex
