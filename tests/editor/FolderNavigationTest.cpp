@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 using namespace editortest;
 using namespace orvex;
@@ -330,4 +331,32 @@ TEST_F(FolderNavigationTest, ProgramChangeAndChunkRestoreWithTheEditorOpenBringB
     expectShown(0);
     dispatch(vst::effSetProgram, 0, 1);
     expectShown(1);
+}
+
+// The loader refills a cab's list (a folder refresh asked for on another thread) after the
+// views last showed it, and the user picks an entry of the list they see: the file they
+// picked is the one that loads, not whatever now stands at that position.
+TEST_F(FolderNavigationTest, APickLoadsTheFileTheUserSawEvenIfTheListWasRefilledMeanwhile)
+{
+    TempFolder dir;
+    for (const char* name : {"b.wav", "c.wav", "d.wav"})
+        ASSERT_TRUE(testwav::write(dir.file(name), testwav::decayingIr(64, 5)));
+    const std::string folder = folderOf(dir.path());
+    restoreCab(0, folder, "b.wav");
+    openEditor();
+    gui::COptionMenu* menu = editor->fileMenu(0);
+    const std::vector<std::string> seen = menuEntries(menu);
+    ASSERT_EQ(seen.size(), 3u);
+
+    ASSERT_TRUE(testwav::write(dir.file("a.wav"), testwav::decayingIr(64, 6)));
+    std::thread([&] { editor->listFolder(kFileMenu, folder.c_str()); }).join();
+    ASSERT_EQ(menuEntries(menu), seen); // the views follow at the next idle
+
+    menu->setCurrentIndex(2);
+    editor->valueChanged(nullptr, menu);
+    EXPECT_EQ(std::string(orvex().currentProgram().fileName[0]), seen[2]);
+    idle();
+    char shown[256] = {};
+    menu->getCurrentIndex(shown, sizeof shown);
+    EXPECT_EQ(std::string(shown), seen[2]);
 }
