@@ -20,7 +20,7 @@ import time
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "window"))
 import windowtest  # noqa: E402
-from windowtest import Image, WineProgram, check, drag, finish, window_geometry  # noqa: E402
+from windowtest import Image, WineProgram, check, click, drag, finish, window_geometry, xdo  # noqa: E402
 
 host_exe, plugin = sys.argv[1:3]
 WINE = host_exe.lower().endswith(".exe")
@@ -173,6 +173,20 @@ check(va is not None and vb is not None and va == auto_a[-1] and vb == auto_b[-1
 dragged = screen("both_turned.png")
 pa, pb = crop(dragged, oa), crop(dragged, ob)
 check(pa.differences(pb, area=KNOB), "the two windows show their knobs at different angles")
+
+# A popup of A's (its latency menu), chosen with the keyboard: the choice is A's alone, and
+# B's window answers the pointer again once the popup is gone.
+click(oa[0] + 654, oa[1] + 39, settle=1.0)
+screen("a_popup_open.png")
+xdo("key", "Up")
+time.sleep(0.2)
+xdo("key", "Return")
+time.sleep(0.5)
+lines = host.drain()
+check(any(l.startswith("A automate 80 ") for l in lines) and not any(l.startswith("B ") for l in lines),
+      "a choice in A's popup automates A's latency only: %s" % lines)
+turn(ob, 25, -25)
+check(gesture(host.drain(), "B")[2], "B's window answers the pointer after A's popup")
 
 # A picture of B, taken again and again on another thread, while the user drags A's knob: the
 # drag must come out exactly as the same drag without it.
