@@ -64,7 +64,7 @@ bool AEffGUIEditor::onWheel(float distance)
         return false;
     gui::CDrawContext* context = new gui::CDrawContext(frame, nullptr, frame->getWindow());
     // The host reports no position: the wheel acts where the cursor is over our window.
-    const platform::Point cursor = platform::getCursorPosition();
+    const platform::Point cursor = frame->getWindowLayer().getCursorPosition();
     const platform::Point origin = platform::getWindowScreenOrigin(frame->getWindow());
     const bool handled = frame->onWheel(context, gui::CPoint(cursor.x - origin.x, cursor.y - origin.y), distance);
     context->forget();
@@ -95,15 +95,18 @@ void AEffGUIEditor::doIdleStuff()
 {
     // Tick arithmetic is done on signed differences, so the counter's wrap after 49 days
     // (and a lastTicks below 50) cannot turn "a little early" into "ages late".
-    std::uint32_t now = platform::getTicks();
+    // Time, sleeping and paints are the frame's layer's: an editor drawn offline runs on its
+    // fake clock and must not sleep the host's thread or take the screen's paints.
+    platform::WindowLayer& layer = frame ? frame->getWindowLayer() : windowLayer();
+    std::uint32_t now = layer.getTicks();
     if (static_cast<std::int32_t>(now - lastTicks) < 0) {
-        platform::sleepMs(4);
+        layer.sleepMs(4);
         now += 4;
         if (static_cast<std::int32_t>(now - (lastTicks - 50)) < 0)
             return;
     }
     idle();
-    platform::dispatchPendingPaint();
+    layer.dispatchPendingPaint();
     lastTicks = now + 100;
     if (effectX) {
         inIdleStuff = true;
@@ -120,6 +123,17 @@ bool AEffGUIEditor::canHostDo(const char* text)
     std::strncpy(copy, text, sizeof copy - 1);
     copy[sizeof copy - 1] = 0;
     return effectX->canHostDo(copy) != 0;
+}
+
+platform::WindowLayer& AEffGUIEditor::windowLayer()
+{
+    return layer_ ? *layer_ : platform::defaultLayer();
+}
+
+void AEffGUIEditor::setWindowLayer(platform::WindowLayer* layer)
+{
+    if (!frame)
+        layer_ = layer;
 }
 
 bool AEffGUIEditor::sizeWindow(std::int32_t width, std::int32_t height)

@@ -45,6 +45,11 @@ public:
     void doIdleStuff() override;
     bool canHostDo(const char* text) override;
     bool sizeWindow(std::int32_t width, std::int32_t height) override;
+    // The layer the next frame is made on: the process's default, or the one given here.
+    platform::WindowLayer& windowLayer() override;
+    // Draws the next frames on this layer (null: the process's default again). Only while
+    // no frame is open: an open frame keeps the layer it was made on.
+    void setWindowLayer(platform::WindowLayer* layer);
 
     gui::CFrame* getFrame() const { return frame; }
 
@@ -54,4 +59,5 @@ protected:
     std::uint32_t lastTicks = 0;    // tick count before which doIdleStuff holds back
     bool inIdleStuff = false;       // doIdleStuff is calling the host's idle
     gui::CFrame* frame = nullptr;   // the frame while open, else null
+    platform::WindowLayer* layer_ = nullptr; // set by setWindowLayer; null: the process's default
 };

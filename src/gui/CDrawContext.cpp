@@ -1,6 +1,7 @@
 #include "gui/CDrawContext.h"
 
 #include "gui/CFontTable.h"
+#include "gui/CFrame.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -598,11 +599,16 @@ void CDrawContext::copyTo(CDrawContext* destination, const CRect& sourceRect, co
 
 // --- input and presentation --------------------------------------------------------------
 
-std::int32_t CDrawContext::getMouseButtons() { return platform::getMouseButtons(); }
+// The frame's layer answers: a context of a frame drawn offline must not read the screen's
+// mouse, nor one on the screen the offline one's.
+std::int32_t CDrawContext::getMouseButtons()
+{
+    return frame_ ? frame_->getWindowLayer().getMouseButtons() : platform::getMouseButtons();
+}
 
 void CDrawContext::getMouseLocation(CPoint& point)
 {
-    platform::Point p = platform::getCursorPosition();
+    platform::Point p = frame_ ? frame_->getWindowLayer().getCursorPosition() : platform::getCursorPosition();
     point = CPoint(addClamped(p.x, -windowOrigin_.x), addClamped(p.y, -windowOrigin_.y));
 }
 

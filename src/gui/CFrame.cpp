@@ -28,14 +28,15 @@ std::int32_t CFrame::getGlobalKnobMode()
 }
 
 CFrame::CFrame(const CRect& rect, platform::NativeHandle parent, CFrameEditor* owner)
-    : CViewContainer(rect, this), editor(owner), parentWindow(parent), windowEvents(*this)
+    : CViewContainer(rect, this), editor(owner),
+      layer(owner ? owner->windowLayer() : platform::defaultLayer()), parentWindow(parent), windowEvents(*this)
 {
     // Drag and drop needs OLE on this thread; the call pairs with the one in the destructor.
-    oleInitialized = platform::initializeOle();
+    oleInitialized = layer.initializeOle();
     // The platform's image blending is part of the software rasteriser here, so there is no
     // blending library to load.
     if (parentWindow) {
-        window = platform::createWindow(parentWindow, size.width(), size.height(), &windowEvents);
+        window = layer.createWindow(parentWindow, size.width(), size.height(), &windowEvents);
         createdWindow = window;
         if (window)
             setDropActive(true);
@@ -52,18 +53,18 @@ CFrame::~CFrame()
     }
     setFocusView(nullptr);
     if (cursorSaved)
-        platform::setCurrentCursor(savedCursor);
+        layer.setCurrentCursor(savedCursor);
     revokeDropTarget();
     defaultContext = nullptr; // only ever the offscreen, released next
     releaseFrameOffscreen();
     // Also when the host destroyed it already: the platform still frees its record.
     if (createdWindow) {
-        platform::destroyWindow(createdWindow);
+        layer.destroyWindow(createdWindow);
         createdWindow = nullptr;
         window = nullptr;
     }
     if (oleInitialized) {
-        platform::uninitializeOle();
+        layer.uninitializeOle();
         oleInitialized = false;
     }
     // The views go while this frame is still whole: removing them asks it about focus.
@@ -91,7 +92,7 @@ void CFrame::idle()
 {
     // Where the plug-in reads its window's events itself (X11), the host's idle is when.
     if (window && !destroying)
-        platform::dispatchWindowEvents(window);
+        layer.dispatchWindowEvents(window);
     if (!openFlag || !window || firstDraw || !isDirty())
         return;
     CDrawContext* context = createDrawContext();
@@ -105,14 +106,14 @@ void CFrame::doIdleStuff()
 {
     // A control is tracking the mouse: keep the window painted (and notice its destruction).
     if (window && !destroying)
-        platform::dispatchWindowEvents(window);
+        layer.dispatchWindowEvents(window);
     if (editor)
         editor->doIdleStuff();
 }
 
 std::uint32_t CFrame::getTicks() const
 {
-    return editor ? platform::getTicks() : 0;
+    return editor ? layer.getTicks() : 0;
 }
 
 std::int32_t CFrame::getKnobMode() const
@@ -129,13 +130,13 @@ bool CFrame::getPosition(std::int32_t& x, std::int32_t& y) const
 {
     if (!openFlag || !window)
         return false;
-    platform::NativeHandle handle = platform::getNativeHandle(window);
+    platform::NativeHandle handle = layer.getNativeHandle(window);
     while (handle) {
-        platform::NativeHandle parent = platform::getParentHandle(handle);
-        const platform::Rect r = platform::getHandleRectInParent(handle);
-        bool found = !parent || platform::handleHasCaption(handle);
+        platform::NativeHandle parent = layer.getParentHandle(handle);
+        const platform::Rect r = layer.getHandleRectInParent(handle);
+        bool found = !parent || layer.handleHasCaption(handle);
         if (!found) {
-            const platform::Rect p = platform::getHandleRectInParent(parent);
+            const platform::Rect p = layer.getHandleRectInParent(parent);
             found = std::abs((p.right - p.left) - (r.right - r.left)) > 60
                     || std::abs((p.bottom - p.top) - (r.bottom - r.top)) > 60;
         }
@@ -158,7 +159,7 @@ bool CFrame::setSize(std::int32_t width, std::int32_t height)
     releaseFrameOffscreen();
     if (editor && editor->canHostDo("sizeWindow") && editor->sizeWindow(width, height)) {
         if (window)
-            platform::setWindowSize(window, width, height);
+            layer.setWindowSize(window, width, height);
         setViewSize(CRect(0, 0, width, height));
         return true;
     }
@@ -174,23 +175,23 @@ bool CFrame::sizeAncestorWindows(std::int32_t width, std::int32_t height)
 {
     if (!window)
         return true;
-    platform::NativeHandle handle = platform::getNativeHandle(window);
-    const std::int32_t dialogFrame = 2 * platform::getDialogFrameHeight();
+    platform::NativeHandle handle = layer.getNativeHandle(window);
+    const std::int32_t dialogFrame = 2 * layer.getDialogFrameHeight();
     std::int32_t extraWidth = 0;  // borders of the windows passed so far
     std::int32_t extraHeight = 0;
     while (handle) {
-        platform::NativeHandle parent = platform::getParentHandle(handle);
+        platform::NativeHandle parent = layer.getParentHandle(handle);
         char className[256] = {};
         if (parent)
-            platform::getHandleClassName(parent, className, sizeof className);
+            layer.getHandleClassName(parent, className, sizeof className - 1); // stays terminated
         if (!parent || std::strcmp(className, "MDIClient") == 0) {
-            platform::setHandleSize(handle, width + extraWidth, height + extraHeight);
+            layer.setHandleSize(handle, width + extraWidth, height + extraHeight);
             break;
         }
         // Border between this window and its parent, measured before either changes.
-        const platform::Rect own = platform::getHandleRectInParent(handle);
-        const platform::Rect outer = platform::getHandleRectInParent(parent);
-        platform::setHandleSize(handle, width + extraWidth, height + extraHeight);
+        const platform::Rect own = layer.getHandleRectInParent(handle);
+        const platform::Rect outer = layer.getHandleRectInParent(parent);
+        layer.setHandleSize(handle, width + extraWidth, height + extraHeight);
         extraWidth += std::max(0, (outer.right - outer.left) - (own.right - own.left));
         extraHeight += std::max(0, (outer.bottom - outer.top) - (own.bottom - own.top));
         if (extraWidth > 80 || extraHeight > 80)
@@ -198,7 +199,7 @@ bool CFrame::sizeAncestorWindows(std::int32_t width, std::int32_t height)
         handle = parent;
         if (extraWidth == dialogFrame) {
             // Reached the window with the dialog frame: it takes the size and the walk ends.
-            platform::setHandleSize(handle, width + extraWidth, height + extraHeight);
+            layer.setHandleSize(handle, width + extraWidth, height + extraHeight);
             break;
         }
     }
@@ -216,10 +217,11 @@ bool CFrame::getSize(CRect& rect) const
         return false;
     // The host's window that holds the frame's, in the coordinates of the window that holds
     // it in turn: where the editor sits inside the host.
-    platform::NativeHandle parent = platform::getParentHandle(platform::getNativeHandle(window));
+    const platform::NativeHandle handle = layer.getNativeHandle(window);
+    const platform::NativeHandle parent = handle ? layer.getParentHandle(handle) : nullptr;
     if (!parent)
         return false;
-    const platform::Rect r = platform::getHandleRectInParent(parent);
+    const platform::Rect r = layer.getHandleRectInParent(parent);
     rect = CRect(r.left, r.top, r.right, r.bottom);
     return true;
 }
@@ -258,10 +260,10 @@ void CFrame::endEdit(std::int32_t tag)
 
 bool CFrame::getCurrentLocation(CPoint& where)
 {
-    platform::Point cursor = platform::getCursorPosition();
+    platform::Point cursor = layer.getCursorPosition();
     where = CPoint(cursor.x, cursor.y);
     if (window) {
-        platform::Point origin = platform::getWindowScreenOrigin(window);
+        platform::Point origin = layer.getWindowScreenOrigin(window);
         where.offset(-origin.x, -origin.y);
     }
     return true;
@@ -270,7 +272,7 @@ bool CFrame::getCurrentLocation(CPoint& where)
 void CFrame::setCursor(std::int32_t type)
 {
     if (!cursorSaved) {
-        savedCursor = platform::getCurrentCursor();
+        savedCursor = layer.getCurrentCursor();
         cursorSaved = true;
     }
     platform::CursorShape shape = platform::CursorShape::arrow;
@@ -285,10 +287,10 @@ void CFrame::setCursor(std::int32_t type)
     case kCursorHand: shape = platform::CursorShape::hand; break;
     default:
         // The default and the copy cursor are the one the frame found.
-        platform::setCurrentCursor(savedCursor);
+        layer.setCurrentCursor(savedCursor);
         return;
     }
-    platform::setCurrentCursor(platform::getSystemCursor(shape));
+    layer.setCurrentCursor(layer.getSystemCursor(shape));
 }
 
 void CFrame::setFocusView(CView* view)
@@ -322,7 +324,7 @@ bool CFrame::setDropActive(bool flag)
     if (flag) {
         dropTarget = new CDropTarget(this);
         dropTarget->addRef(); // the frame's own reference, released at revoke
-        platform::registerDropTarget(window, dropTarget);
+        layer.registerDropTarget(window, dropTarget);
     }
     dropActive = flag;
     return true;
@@ -333,7 +335,7 @@ void CFrame::revokeDropTarget()
     if (!dropTarget)
         return;
     if (window)
-        platform::revokeDropTarget(window);
+        layer.revokeDropTarget(window);
     dropTarget->frameGone();
     dropTarget->release();
     dropTarget = nullptr;

@@ -14,6 +14,7 @@
 
 #include "gui/CViewContainer.h"
 #include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include "gui/CDragData.h"
 
@@ -43,7 +44,9 @@ enum CCursorType : std::int32_t {
 class CFrame : public CViewContainer {
 public:
     // Creates the frame's window inside parentWindow when one is given (and registers the
-    // drop target for it). editor may be null (no gestures, idle work or host sizing).
+    // drop target for it), on the editor's window layer (the process's default without an
+    // editor); every later call about the window, the mouse, cursors and time goes to that
+    // layer too. editor may be null (no gestures, idle work or host sizing).
     CFrame(const CRect& size, platform::NativeHandle parentWindow, CFrameEditor* editor);
     ~CFrame() override;
 
@@ -108,6 +111,7 @@ public:
     // --- accessors -------------------------------------------------------------------------------
     platform::NativeHandle getParentWindow() const { return parentWindow; }
     platform::Window* getWindow() const { return window; }
+    platform::WindowLayer& getWindowLayer() const { return layer; }
     // The frame's offscreen image, or null before its first use.
     COffscreenContext* getOffscreen() const { return frameOffscreen; }
     bool isFirstDraw() const { return firstDraw; }
@@ -146,6 +150,7 @@ private:
     bool sizeAncestorWindows(std::int32_t width, std::int32_t height);
 
     CFrameEditor* editor = nullptr;                 // owner of the frame, not owned
+    platform::WindowLayer& layer;                   // the layer of the frame's window, input and time
     platform::NativeHandle parentWindow = nullptr;  // host's parent window; cleared when ours goes
     CView* modalView = nullptr;                     // the modal view (a child), or null
     CView* focusView = nullptr;                     // the view with the keyboard focus, or null

@@ -5,6 +5,8 @@
 // Thread: the editor window's thread.
 #pragma once
 
+#include "platform/WindowLayer.h"
+
 #include <cstdint>
 
 namespace gui {
@@ -22,6 +24,10 @@ public:
     virtual bool canHostDo(const char* text) = 0;
     // Asks the host to resize the editor window; true when the host accepted.
     virtual bool sizeWindow(std::int32_t width, std::int32_t height) = 0;
+    // The window layer the frame is made on and keeps to the end: the process's default,
+    // unless the editor draws somewhere else (a snapshot draws on the headless layer while
+    // another editor of the same process is on the screen).
+    virtual platform::WindowLayer& windowLayer() { return platform::defaultLayer(); }
 };
 
 } // namespace gui

@@ -2,6 +2,7 @@
 #include "platform/Platform.h"
 #include "platform/WindowLayer.h"
 
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -15,14 +16,11 @@ ResourceBytes findModuleResource(const char* type, std::int32_t id);
 
 namespace {
 
-WindowLayer* selectedLayer = nullptr; // null until the first use: the build's default
+// The default layer (setBackend); null until the first use: the build's native one. Atomic,
+// because a frame on one thread may read it while a test selects a backend on another.
+std::atomic<WindowLayer*> selectedLayer{nullptr};
 
-WindowLayer& layer()
-{
-    if (selectedLayer == nullptr)
-        selectedLayer = &nativeLayer();
-    return *selectedLayer;
-}
+WindowLayer& layer() { return defaultLayer(); }
 
 WindowLayer* layerOf(const Window* window) { return window != nullptr ? window->layer : nullptr; }
 
@@ -41,9 +39,20 @@ ResourceTable& resourceTable()
 
 } // namespace
 
+WindowLayer& defaultLayer()
+{
+    WindowLayer* selected = selectedLayer.load(std::memory_order_acquire);
+    if (selected == nullptr) {
+        WindowLayer* native = &nativeLayer();
+        selectedLayer.compare_exchange_strong(selected, native, std::memory_order_acq_rel);
+        selected = selectedLayer.load(std::memory_order_acquire);
+    }
+    return *selected;
+}
+
 void setBackend(Backend backend)
 {
-    selectedLayer = backend == Backend::headless ? &headlessLayer() : &nativeLayer();
+    selectedLayer.store(backend == Backend::headless ? &headlessLayer() : &nativeLayer(), std::memory_order_release);
 }
 
 Backend getBackend()

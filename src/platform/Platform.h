@@ -5,9 +5,9 @@
 // Three groups with different ways of choosing the implementation:
 // - The window layer (windows, mouse and modifier state, cursors, popup menus, the open-file
 //   dialog, window enabling, drop-target registration, OLE set-up, ticks and sleeping) comes
-//   from a backend chosen at run time with setBackend(). The headless backend (in-memory
-//   windows, scripted mouse, scripted answers, fake clock; see platform/Headless.h) exists on
-//   every system and is what tests and offline rendering use; the native backend is Win32 on
+//   from a backend chosen at run time: each frame has its own (WindowLayer.h), and
+//   setBackend() chooses the default. The headless backend (in-memory windows, scripted
+//   mouse, scripted answers, fake clock; see platform/Headless.h) exists on every system and is what tests and offline rendering use; the native backend is Win32 on
 //   Windows and X11 elsewhere (its own display connection, opened with the first window; with
 //   no display to open, windows are simply not made).
 // - Text (glyph rendering and measuring) and resources are always the operating system's:
@@ -52,8 +52,10 @@ enum class Backend {
     headless, // in-memory windows, scripted input and answers, fake clock
 };
 
-// Switches the window layer. Windows made by one backend must be destroyed while that
-// backend is still selected; switching is meant for the start of a program or a test.
+// Selects the process's default window layer: the one frames are made on unless their
+// editor gives them another (WindowLayer.h), and the one the functions below without a Window
+// ask. A frame and its window keep their layer whatever is selected later, so switching never
+// reaches into an editor that is open; it is meant for the start of a program or a test.
 void setBackend(Backend backend);
 Backend getBackend();
 

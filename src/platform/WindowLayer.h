@@ -1,6 +1,12 @@
 // The run-time selectable half of the platform layer (windows, input, cursors, popups,
-// dialogs, ticks): one abstract class, one implementation per backend. Private to
-// src/platform; callers use the functions of Platform.h.
+// dialogs, ticks): one abstract class, one implementation per backend.
+//
+// A frame is given the layer its window lives on and asks that layer, never the process's
+// selection, for everything about its window, the mouse, cursors and time: two editors in one
+// host may live on different layers at once (one on the screen, one being drawn offline for
+// a snapshot), and neither may send the other's calls to the wrong system. The functions of
+// Platform.h remain for code that has no frame at hand: those taking a Window go to the
+// layer that made it, the others to the process's default layer.
 #pragma once
 
 #include "platform/Platform.h"
@@ -70,5 +76,8 @@ public:
 // The layers that exist in this build: headless everywhere, native = Win32 or X11.
 WindowLayer& headlessLayer();
 WindowLayer& nativeLayer();
+// The layer that setBackend() selected (native until then): what a frame made without a
+// layer of its own uses, and what the plain functions of Platform.h ask.
+WindowLayer& defaultLayer();
 
 } // namespace platform

@@ -5,6 +5,7 @@
 #include "gui/CDropTarget.h"
 #include "gui/CKnob.h"
 #include "gui/COffscreenContext.h"
+#include "platform/headless/HeadlessLayer.h"
 
 using namespace viewtest;
 using gui::CFrame;
@@ -385,4 +386,54 @@ TEST_F(FrameTest, ContainerUpdateModesRedrawTheDirtyChildOrEverything)
     EXPECT_EQ(a->draws, aDraws + 2);
     EXPECT_EQ(b->draws, bDraws + 1); // the whole container
     EXPECT_FALSE(frame->isDirty());
+}
+
+class FrameLayerTest : public HeadlessTest {};
+
+// An editor whose frame lives on a layer of its own (as a snapshot's does on the headless
+// layer while another editor of the process is on the screen): the window, the mouse, the
+// cursor, time and OLE are that layer's, also after the process's default changes. A frame
+// that asked the default instead would read another system's mouse in the middle of a drag.
+TEST_F(FrameLayerTest, AFrameAsksOnlyTheLayerItsEditorGaveIt)
+{
+    struct CountingLayer : platform::HeadlessLayer {
+        int asked = 0; // questions about the mouse, the cursor and time
+        std::int32_t getMouseButtons() override { return ++asked, HeadlessLayer::getMouseButtons(); }
+        platform::Point getCursorPosition() override { return ++asked, HeadlessLayer::getCursorPosition(); }
+        platform::CursorId getCurrentCursor() override { return ++asked, HeadlessLayer::getCurrentCursor(); }
+        std::uint32_t getTicks() override { return ++asked, HeadlessLayer::getTicks(); }
+    };
+    struct LayerEditor : FakeEditor {
+        explicit LayerEditor(platform::WindowLayer& own) : layer(own) {}
+        platform::WindowLayer& windowLayer() override { return layer; }
+        platform::WindowLayer& layer; // where its frame lives
+    };
+    CountingLayer layer;
+    LayerEditor editor(layer);
+    const platform::NativeHandle host = layer.createHost(120, 120, nullptr, "HostWindow", false);
+    auto* frame = new CFrame(CRect(0, 0, 100, 100), host, &editor);
+    ASSERT_NE(frame->getWindow(), nullptr);
+    EXPECT_EQ(frame->getWindow()->layer, &layer);
+    EXPECT_EQ(layer.oleCount, 1);
+    EXPECT_EQ(headless::oleInitCount(), 0); // the default layer was not asked
+
+    platform::setBackend(platform::Backend::native);
+    layer.mouse.position = platform::Point{30, 40};
+    layer.mouseScript.push_back(headless::MouseState{platform::Point{30, 40}, platform::kLeftButton});
+    CPoint where;
+    frame->getCurrentLocation(where);
+    gui::CDrawContext* context = frame->createDrawContext();
+    EXPECT_EQ(context->getMouseButtons(), platform::kLeftButton);
+    context->forget();
+    frame->getTicks();
+    frame->setCursor(gui::kCursorHand);
+    EXPECT_EQ(where, CPoint(30, 40));
+    EXPECT_EQ(layer.asked, 4);
+    EXPECT_EQ(layer.cursor, layer.getSystemCursor(platform::CursorShape::hand));
+
+    frame->forget();
+    EXPECT_EQ(layer.oleCount, 0);
+    EXPECT_TRUE(layer.windows.empty());
+    layer.destroyHost(host);
+    platform::setBackend(platform::Backend::headless);
 }

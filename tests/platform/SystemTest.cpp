@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace platform;
 namespace fs = std::filesystem;
@@ -179,4 +180,41 @@ TEST(Text, FontsMeasureAndRenderInk)
     destroyFont(bold);
     destroyFont(fallback);
     destroyFont(nullptr);
+}
+
+// Two instances' editors may draw text on two threads at once (one on the screen, another
+// into a snapshot), through state the process shares: fonts made on two threads at once, the
+// first ever of their faces, measure as the same fonts made on one thread afterwards. Under
+// ThreadSanitizer this also checks that the shared state is never touched by both at once.
+TEST(Text, FontsOnTwoThreadsAtOnceMeasureAsOnOne)
+{
+    const char* const faces[] = {"Courier New", "Symbol", "Verdana", "Tahoma", "Georgia", "Impact"};
+    auto widths = [&faces](int round) {
+        std::vector<std::int32_t> out;
+        for (const char* face : faces) {
+            FontRequest request;
+            request.face = face;
+            request.pixelHeight = 9 + round % 7;
+            request.bold = (round & 1) != 0;
+            request.italic = (round & 2) != 0;
+            Font* font = createFont(request);
+            TextMask mask;
+            out.push_back(font && renderText(font, "Cab 3", mask) ? measureText(font, "Cab 3").width : -1);
+            destroyFont(font);
+        }
+        return out;
+    };
+    constexpr int kRounds = 8;
+    std::vector<std::vector<std::int32_t>> first(kRounds), second(kRounds), alone(kRounds);
+    std::thread other([&] {
+        for (int round = 0; round < kRounds; ++round)
+            second[round] = widths(round);
+    });
+    for (int round = 0; round < kRounds; ++round)
+        first[round] = widths(round);
+    other.join();
+    for (int round = 0; round < kRounds; ++round)
+        alone[round] = widths(round);
+    EXPECT_EQ(first, alone);
+    EXPECT_EQ(second, alone);
 }

@@ -13,7 +13,7 @@ import sys
 import threading
 import time
 
-WINE_RUN = os.environ["ORVEX_WINE_RUN"]
+WINE_RUN = os.environ.get("ORVEX_WINE_RUN", "")  # only the Windows checks run programs under wine
 SCREENSHOTS = os.environ.get("ORVEX_SCREENSHOTS", ".")
 FAILURES = []
 STARTED = time.time()

@@ -24,6 +24,9 @@ public:
     virtual void* nativeHandle() const = 0;
     // Resizes the client area (the plug-in asked through audioMasterSizeWindow).
     virtual bool resizeClient(int width, int height) = 0;
+    // Moves the window so that its top-left corner lies at this screen point (a host showing
+    // several editors side by side).
+    virtual bool moveTo(int x, int y) = 0;
     // Handles pending window messages, waiting at most timeoutMs for the first one. False
     // once the user closed the window or it was destroyed.
     virtual bool pumpEvents(int timeoutMs) = 0;

@@ -70,6 +70,12 @@ public:
                             SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) != 0;
     }
 
+    bool moveTo(int x, int y) override
+    {
+        return hwnd_ != nullptr &&
+               SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE) != 0;
+    }
+
     bool pumpEvents(int timeoutMs) override
     {
         if (hwnd_ != nullptr && timeoutMs > 0)

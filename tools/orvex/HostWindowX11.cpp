@@ -78,6 +78,15 @@ public:
         return true;
     }
 
+    bool moveTo(int x, int y) override
+    {
+        if (!window_)
+            return false;
+        XMoveWindow(display_, window_, x, y);
+        XSync(display_, False);
+        return true;
+    }
+
     bool pumpEvents(int timeoutMs) override
     {
         if (!window_)

@@ -15,6 +15,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace platform {
@@ -36,8 +37,12 @@ namespace {
 const char* const kFallbackRegular = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 const char* const kFallbackBold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 
-// Process-wide FreeType state; text is drawn on the editor thread only.
+// Process-wide FreeType state, shared by every instance of the plug-in in the process. Their
+// editors may draw on different threads (one on the screen, another into a snapshot), so
+// faces are made and freed, and the caches read and filled, under the lock; a face once
+// made belongs to its one font and is used without it.
 struct TextState {
+    std::mutex lock;                                                              // guards all below
     FT_Library library = nullptr;                                                 // FreeType instance
     FcConfig* fontconfig = nullptr;                                               // our own configuration
     std::map<std::string, std::shared_ptr<const std::vector<FT_Byte>>> files;     // font files read
@@ -177,6 +182,7 @@ Font* createFont(const FontRequest& request)
     if (request.pixelHeight <= 0)
         return nullptr;
     auto font = std::make_unique<Font>();
+    std::lock_guard<std::mutex> guard(textState().lock);
     std::pair<std::string, int> match = matchFace(request);
     font->face = openFace(match.first, match.second, font->bytes);
     if (font->face == nullptr)
@@ -207,8 +213,10 @@ void destroyFont(Font* font)
 {
     if (font == nullptr)
         return;
-    if (font->face != nullptr)
+    if (font->face != nullptr) {
+        std::lock_guard<std::mutex> guard(textState().lock);
         FT_Done_Face(font->face);
+    }
     delete font;
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 namespace platform {
 
@@ -21,10 +22,12 @@ struct Font {
 namespace {
 
 // A memory device context for measuring, made with the first font and deleted with the last,
-// so that an editor closed (or a plug-in unloaded) leaves no device context behind. Text runs
-// on the editor thread only.
-HDC sharedDc = nullptr; // the measuring context while any font lives
-int liveFonts = 0;      // fonts made and not yet destroyed
+// so that an editor closed (or a plug-in unloaded) leaves no device context behind. Shared by
+// every instance of the plug-in in the process, whose editors may draw on different threads
+// (one on the screen, another into a snapshot): one font at a time is selected into it.
+std::mutex sharedDcLock; // guards sharedDc, liveFonts and what is selected into sharedDc
+HDC sharedDc = nullptr;  // the measuring context while any font lives
+int liveFonts = 0;       // fonts made and not yet destroyed
 
 HDC measuringDc()
 {
@@ -46,6 +49,7 @@ Font* createFont(const FontRequest& request)
                                request.face != nullptr ? request.face : "");
     if (handle == nullptr)
         return nullptr;
+    std::lock_guard<std::mutex> guard(sharedDcLock);
     HDC dc = measuringDc();
     HGDIOBJ old = SelectObject(dc, handle);
     TEXTMETRICA tm{};
@@ -66,6 +70,7 @@ void destroyFont(Font* font)
         return;
     DeleteObject(font->handle);
     delete font;
+    std::lock_guard<std::mutex> guard(sharedDcLock);
     if (--liveFonts == 0 && sharedDc != nullptr) {
         DeleteDC(sharedDc);
         sharedDc = nullptr;
@@ -82,6 +87,7 @@ TextExtent measureText(const Font* font, const char* text)
     const int length = static_cast<int>(std::min<std::size_t>(std::strlen(text), 0x7FFFFFF));
     if (length == 0)
         return extent;
+    std::lock_guard<std::mutex> guard(sharedDcLock);
     HDC dc = measuringDc();
     HGDIOBJ old = SelectObject(dc, font->handle);
     SIZE size{};
