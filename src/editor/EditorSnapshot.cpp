@@ -1,13 +1,16 @@
 #include "editor/EditorSnapshot.h"
 
 #include "editor/SDEditor.h"
+#include "effect/Orvex.h"
 #include "gui/CFrame.h"
 #include "gui/COffscreenContext.h"
 #include "gui/PngWriter.h"
 #include "platform/Headless.h"
 #include "platform/WindowLayer.h"
 
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 namespace editor {
 
@@ -32,6 +35,14 @@ bool writeEditorSnapshot(SDEditor& editor, const char* pngPath)
     // default stays, so another instance's editor open on the screen meanwhile goes on
     // talking to its own window system.
     std::lock_guard<std::mutex> guard(headlessLock());
+    orvex::Orvex* effect = editor.effect();
+    // The picture shows the state as the host left it: what the effect's loader still has
+    // to do (a chunk restored on another thread, a file step) is waited for, a while.
+    for (int wait = 0; effect && effect->loadsPending() && wait < 10000; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // Opening an editor makes its thread the effect's owner; a picture taken on some other
+    // thread of the host's must not move that for good.
+    const std::uint64_t owner = effect ? effect->ownerThread() : 0;
     editor.setWindowLayer(&platform::headlessLayer());
     platform::NativeHandle parent = platform::headless::createHostWindow(SDEditor::kWidth, SDEditor::kHeight);
     bool written = false;
@@ -49,6 +60,8 @@ bool writeEditorSnapshot(SDEditor& editor, const char* pngPath)
     }
     platform::headless::destroyHostWindow(parent);
     editor.setWindowLayer(nullptr);
+    if (effect)
+        effect->setOwnerThread(owner);
     return written;
 }
 

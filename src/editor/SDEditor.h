@@ -79,6 +79,7 @@ public:
     gui::COptionMenu* latencyMenu() const { return latencyMenu_; }
     gui::CBitmap* getBackground() const { return background_; }
     const EditorModel& model() const { return model_; }
+    orvex::Orvex* effect() const { return orvexEffect_; }
 
 private:
     // Building (SDEditorLayout.cpp).

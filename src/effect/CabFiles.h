@@ -62,6 +62,7 @@ public:
     bool onFileThread() const;
     bool onOwnerThread() const;
     void setOwnerThread(std::uint64_t threadId) { ownerThread_.store(threadId); }
+    std::uint64_t ownerThread() const { return ownerThread_.load(); }
     void post(int kind, int index = 0, float value = 0.0f);
 
     // Actions of the parameter path; each runs in line on a file thread and becomes a job

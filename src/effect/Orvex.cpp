@@ -232,6 +232,11 @@ void Orvex::setOwnerThread(std::uint64_t threadId)
     files_->setOwnerThread(threadId);
 }
 
+std::uint64_t Orvex::ownerThread() const
+{
+    return files_->ownerThread();
+}
+
 int Orvex::loadCount() const
 {
     return files_->loadCount();

@@ -86,6 +86,7 @@ public:
     void setEditorLink(EditorLink* link) { editorLink_.store(link, std::memory_order_release); }
     EditorLink* editorLink() const { return editorLink_.load(std::memory_order_acquire); }
     void setOwnerThread(std::uint64_t threadId);
+    std::uint64_t ownerThread() const;
 
     // Read access for tests and tools.
     const ProgramRecord& program(int index) const { return programs_.record(index); }
