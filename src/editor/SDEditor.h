@@ -1,5 +1,6 @@
 // Orvex's editor: an 850 x 520 panel painted from one background bitmap with 137 views that
-// show and drive the effect's parameters (SDEditorLayout.cpp builds them), the value flow
+// show and drive the effect's parameters (SDEditorLayout.cpp builds them from the panel table
+// in PanelLayout.h), the value flow
 // between them and the effect, and each cab's folder navigation (file menu, folder label,
 // previous and next).
 //
@@ -28,10 +29,15 @@ class CBitmap;
 class CControl;
 class COptionMenu;
 class CTextLabel;
+class CView;
 } // namespace gui
 
 namespace orvex {
 class Orvex;
+}
+
+namespace panel {
+struct View;
 }
 
 namespace editor {
@@ -79,12 +85,19 @@ public:
     gui::COptionMenu* latencyMenu() const { return latencyMenu_; }
     gui::CBitmap* getBackground() const { return background_; }
     const EditorModel& model() const { return model_; }
+    // The next open builds its views from these rows instead of the panel's own (a test's
+    // changed copy of the table; the rows must outlive the open editor). Null: the panel's.
+    void usePanel(const panel::View* views, int count)
+    {
+        panel_ = views;
+        panelCount_ = count;
+    }
 
 private:
     // Building (SDEditorLayout.cpp).
     void buildViews();
-    void buildCab(int cab, gui::CBitmap* const bitmaps[]);
-    gui::CTextLabel* makeValueLabel(int left, int top, int index, gui::CBitmap* bitmap);
+    gui::CView* makeView(const panel::View& view, gui::CBitmap* bitmap);
+    gui::CTextLabel* makeValueLabel(const panel::View& view, gui::CBitmap* bitmap);
     void clearReferences();
 
     bool onEditorThread() const;
@@ -105,6 +118,8 @@ private:
     gui::CTextLabel* folderLabels_[kCabs] = {};         // folder label per cab
     gui::COptionMenu* fileMenus_[kCabs] = {};           // file menu per cab (tag 50 + cab)
     gui::COptionMenu* latencyMenu_ = nullptr;           // tag 80
+    const panel::View* panel_ = nullptr;                // rows to build from; null: the panel's
+    int panelCount_ = 0;                                // rows in panel_
     char display_[kDisplaySize] = {};                   // getParameterDisplay output (editor thread)
     EditorModel model_;                                 // cross-thread file and latency state
     std::atomic<std::uint64_t> ownerThread_{0};         // the thread that opened the views
