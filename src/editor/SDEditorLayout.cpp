@@ -20,6 +20,9 @@ using namespace orvex;
 
 namespace {
 
+static_assert(panel::kWidth == SDEditor::kWidth && panel::kHeight == SDEditor::kHeight,
+              "the editor is the panel's size");
+
 constexpr int kBitmapCount = 24; // resource IDs 1..23 ("PNG")
 // Loaded in this order; 17, 18 and 19 are not used by the editor, 21 is loaded unused.
 constexpr int kLoadOrder[] = {4, 7, 9, 8, 10, 6, 1, 2, 3, 5, 11, 12, 13, 23, 20, 14, 15, 16, 21, 22};
