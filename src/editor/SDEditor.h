@@ -96,8 +96,9 @@ public:
 private:
     // Building (SDEditorLayout.cpp).
     void buildViews();
-    gui::CView* makeView(const panel::View& view, gui::CBitmap* bitmap);
-    gui::CTextLabel* makeValueLabel(const panel::View& view, gui::CBitmap* bitmap);
+    // `shared`: the columns of a strip label that the strip label before it covers.
+    gui::CView* makeView(const panel::View& view, gui::CBitmap* bitmap, int shared);
+    gui::CTextLabel* makeValueLabel(const panel::View& view, gui::CBitmap* bitmap, int shared);
     void clearReferences();
 
     bool onEditorThread() const;

@@ -3,6 +3,7 @@
 #include "editor/SDEditor.h"
 
 #include "editor/PanelLayout.h"
+#include "editor/StripLabel.h"
 #include "effect/Orvex.h"
 #include "gui/CAnimKnob.h"
 #include "gui/CBitmap.h"
@@ -13,6 +14,8 @@
 #include "gui/COnOffButton.h"
 #include "gui/COptionMenu.h"
 #include "gui/CTextLabel.h"
+
+#include <algorithm>
 
 namespace editor {
 
@@ -47,18 +50,20 @@ void styleText(gui::CParamDisplay* view, const gui::CColor& colour)
 
 } // namespace
 
-gui::CTextLabel* SDEditor::makeValueLabel(const panel::View& view, gui::CBitmap* bitmap)
+gui::CTextLabel* SDEditor::makeValueLabel(const panel::View& view, gui::CBitmap* bitmap, int shared)
 {
     display_[0] = 0;
     effectX->getParameterDisplay(view.param, display_);
     display_[kDisplaySize - 1] = 0;
-    auto* label = new gui::CTextLabel(viewRect(view, bitmap), display_, bitmap, 0);
+    const gui::CRect rect = viewRect(view, bitmap);
+    auto* label = view.plate == panel::Plate::Strip ? new StripLabel(rect, display_, bitmap, shared)
+                                                    : new gui::CTextLabel(rect, display_, bitmap, 0);
     styleText(label, gui::kWhiteCColor);
     labels_[view.param] = label;
     return label;
 }
 
-gui::CView* SDEditor::makeView(const panel::View& view, gui::CBitmap* bitmap)
+gui::CView* SDEditor::makeView(const panel::View& view, gui::CBitmap* bitmap, int shared)
 {
     const int index = view.param;
     const gui::CRect rect = viewRect(view, bitmap);
@@ -103,7 +108,7 @@ gui::CView* SDEditor::makeView(const panel::View& view, gui::CBitmap* bitmap)
         return menu;
     }
     case panel::Kind::ValueLabel:
-        return makeValueLabel(view, bitmap);
+        return makeValueLabel(view, bitmap, shared);
     case panel::Kind::LatencyMenu: {
         latencyMenu_ = new gui::COptionMenu(rect, this, index, nullptr, gui::COptionMenu::kDefaultStyle);
         for (const char* entry : {"64", "128", "256", "512"})
@@ -137,9 +142,17 @@ void SDEditor::buildViews()
 
     const panel::View* views = panel_ ? panel_ : panel::kViews.data();
     const int count = panel_ ? panelCount_ : panel::kViewCount;
+    const panel::View* stripEnd[kCabs] = {}; // the last strip view made, per cab
     for (int i = 0; i < count; ++i) {
-        const int id = views[i].picture;
-        if (gui::CView* view = makeView(views[i], id > 0 && id < kBitmapCount ? bitmaps[id] : nullptr))
+        const panel::View& v = views[i];
+        int shared = 0;
+        if (v.plate == panel::Plate::Strip && v.cab >= 0 && v.cab < kCabs) {
+            if (const panel::View* before = stripEnd[v.cab])
+                shared = std::max(0, before->rect.right() - v.rect.x);
+            stripEnd[v.cab] = &v;
+        }
+        const int id = v.picture;
+        if (gui::CView* view = makeView(v, id > 0 && id < kBitmapCount ? bitmaps[id] : nullptr, shared))
             frame->addView(view);
     }
 

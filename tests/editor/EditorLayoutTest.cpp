@@ -1,19 +1,23 @@
 // The panel as opened, by the properties a good layout has rather than by a copy of its
 // coordinates (those live once, in the panel table): every view is its table row and one
 // frame of its picture, the views lie on the panel, every parameter has one control, views
-// overlap only where a rule says why; and what the views start with.
+// overlap only where a rule says why, every value text shows in full; and what the views
+// start with.
 #include "EditorTestSupport.h"
 
 #include "editor/PanelLayout.h"
 #include "effect/ParameterTable.h"
 #include "gui/CAnimKnob.h"
 #include "gui/CBitmap.h"
+#include "gui/COffscreenContext.h"
 #include "gui/COptionMenu.h"
 #include "gui/CTextLabel.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <string>
 
 using namespace editortest;
@@ -128,6 +132,36 @@ const char* classOf(panel::Kind kind)
     }
 }
 
+// Ink of a text: pixels of half coverage or more. White text over the stand-in plates (whose
+// green is 0) shows its coverage in the green channel, as it does drawn alone on black.
+constexpr int kInk = 128;
+
+// The ink of a text drawn alone, unclipped, in a font of the toolkit.
+int inkOf(const char* text, std::int32_t font)
+{
+    gui::COffscreenContext context(nullptr, 200, 40);
+    context.setFont(font);
+    context.setFontColor(gui::kWhiteCColor);
+    context.drawString(text, gui::CRect(0, 0, 200, 40));
+    int ink = 0;
+    const gui::Pixels& pixels = context.getPixels();
+    for (int y = 0; y < pixels.getHeight(); ++y)
+        for (int x = 0; x < pixels.getWidth(); ++x)
+            ink += gui::Pixels::green(pixels.getPixel(x, y)) >= kInk;
+    return ink;
+}
+
+// Green channel of the editor's window over a rectangle.
+std::vector<int> greenOf(platform::Window* window, const gui::CRect& r)
+{
+    const platform::headless::Snapshot s = platform::headless::snapshot(window);
+    std::vector<int> out;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            out.push_back(gui::Pixels::green(s.pixels[static_cast<std::size_t>(y * s.width + x)]));
+    return out;
+}
+
 } // namespace
 
 TEST_F(EditorLayoutTest, EveryViewIsItsTableRowAndOneFrameOfItsPicture)
@@ -215,6 +249,64 @@ TEST_F(EditorLayoutTest, ViewsOverlapOnlyWhereTheLayoutMeansThem)
     // Each rule describes something the panel has (a rule nothing needs is a hole).
     for (std::size_t k = 0; k < sizeof kOverlaps / sizeof kOverlaps[0]; ++k)
         EXPECT_GT(allowed[k], 0) << kOverlaps[k].why;
+}
+
+TEST_F(EditorLayoutTest, EveryValueTextShowsInFullAtItsExtremesAndWidest)
+{
+    // The texts a host shows are what the labels show: each parameter's display text at 0,
+    // at 1 and at its widest over the range, all labels at once (so that neighbours in a
+    // strip show their widest texts side by side). A text shows in full when the window holds
+    // all of its ink, in the label's font: nothing clips it or lies over it.
+    openEditor();
+    std::vector<int> params;
+    for (int p = 0; p < kNumParams; ++p)
+        if (editor->valueLabel(p))
+            params.push_back(p);
+    const std::int32_t font = editor->valueLabel(params[0])->getFontIndex();
+    closeEditor();
+
+    gui::COffscreenContext measure(nullptr, 1, 1);
+    measure.setFont(font);
+    std::map<int, float> widest;
+    for (int p : params) {
+        int width = -1;
+        for (int step = 0; step <= 200; ++step) {
+            setParameter(p, step / 200.0f);
+            const int w = measure.getStringWidth(display(p).c_str());
+            if (w > width) {
+                width = w;
+                widest[p] = step / 200.0f;
+            }
+        }
+    }
+
+    for (const char* round : {"0", "1", "widest"}) {
+        for (int p : params)
+            setParameter(p, round[0] == '0' ? 0.0f : round[0] == '1' ? 1.0f : widest[p]);
+        openEditor();
+        idle();
+        for (int p : params) {
+            gui::CTextLabel* label = editor->valueLabel(p);
+            const std::string text = label->getText();
+            SCOPED_TRACE(std::string("values at ") + round + ": parameter " + std::to_string(p) + " shows \"" + text +
+                         "\"");
+            // The label's ink in the window: what its text adds to the picture without it.
+            const gui::CRect r = label->getViewSize();
+            const std::vector<int> with = greenOf(window(), r);
+            label->setText("");
+            label->setDirty(true);
+            idle();
+            const std::vector<int> without = greenOf(window(), r);
+            label->setText(text.c_str());
+            label->setDirty(true);
+            idle();
+            int shown = 0;
+            for (std::size_t i = 0; i < with.size(); ++i)
+                shown += std::abs(with[i] - without[i]) >= kInk;
+            EXPECT_EQ(shown, inkOf(text.c_str(), font));
+        }
+        closeEditor();
+    }
 }
 
 TEST_F(EditorLayoutTest, ViewsStartFromTheEffectAndTheirStyles)
