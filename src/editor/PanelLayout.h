@@ -249,13 +249,15 @@ constexpr View viewOf(const Row& row, int cab)
     return v;
 }
 
-constexpr int kCabRowCount = static_cast<int>(sizeof kCabRows / sizeof kCabRows[0]);
-
 constexpr int viewCount()
 {
+    int menus = 0; // file menus among a cab's rows
+    for (const Row& c : kCabRows)
+        menus += c.kind == Kind::FileMenu;
+    const int cabRows = static_cast<int>(sizeof kCabRows / sizeof kCabRows[0]);
     int n = 0;
     for (const Row& r : kPanelRows)
-        n += r.kind == Kind::Cab ? kCabRowCount - 1 : r.kind == Kind::FileMenus ? kCabs : 1;
+        n += r.kind == Kind::Cab ? cabRows - menus : r.kind == Kind::FileMenus ? kCabs * menus : 1;
     return n;
 }
 
