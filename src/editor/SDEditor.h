@@ -1,8 +1,7 @@
 // Orvex's editor: an 850 x 520 panel painted from one background bitmap with 137 views that
 // show and drive the effect's parameters (SDEditorLayout.cpp builds them from the panel table
-// in PanelLayout.h), the value flow
-// between them and the effect, and each cab's folder navigation (file menu, folder label,
-// previous and next).
+// in PanelLayout.h), the value flow between them and the effect, and each cab's folder
+// navigation (file menu, folder label, previous and next).
 //
 // Threads. The views belong to the thread that opened the editor (the host's UI thread, which
 // then also owns the effect): only it creates, changes, draws and destroys them.
