@@ -1,11 +1,10 @@
 // The editor's panel: a black tolex header with the product name and the global controls'
 // legends, and below it brushed dark metal with one recessed bay per cab. Everything that
-// belongs to a control (plates, legends, numbers, link and blend marks) is placed from the
-// control's own rectangle.
+// belongs to a view (plates, legends, link and blend marks) is placed from the view's own
+// rectangle in the panel table, the one the editor lays its views out with.
 #include "Pictures.h"
 
 #include "Palette.h"
-#include "SkinLayout.h"
 #include "Text.h"
 
 #include <algorithm>
@@ -16,14 +15,22 @@ namespace skin {
 
 namespace pal = palette;
 
+using panel::kHeight;
+using panel::kRowStep;
+using panel::kWidth;
+using panel::LegendAt;
+using panel::Plate;
+using panel::View;
+
 namespace {
 
 constexpr int kHeaderBottom = 86;
+constexpr float kHeaderLegendLine = 17; // baseline of the legends above the header's controls
 
-// Bay of a cab: the recessed area that holds its controls.
+// Bay of a cab (0..5): the recessed area that holds its controls.
 Box bay(int cab)
 {
-    const int column = (cab - 1) % 2, row = (cab - 1) / 2;
+    const int column = cab % 2, row = cab / 2;
     const int x0 = column == 0 ? 8 : 428, x1 = column == 0 ? 423 : 842;
     return Box{x0, 109 + row * kRowStep, x1, 226 + row * kRowStep};
 }
@@ -147,100 +154,101 @@ void drawFooter(Image& image)
                  kWidth / 2.0f, y + 9, pal::legendDim, 1.2f);
 }
 
+// The plate in a bezel that a view's text sits on.
+void drawOwnPlate(Image& image, int x, int y, int w, int h)
+{
+    drawPlateBezel(image, x, y, w, h);
+    Image plate(w, h);
+    drawPlate(plate, 0, 0, w, h, true, true);
+    image.draw(plate, x, y);
+}
+
+// A view's legend, but those on the header's legend line.
+void drawLegend(Image& image, const View& v)
+{
+    const panel::Rect& r = v.rect;
+    const float cx = r.x + r.w / 2.0f;
+    switch (v.legendAt) {
+    case LegendAt::Below:
+        Text::legend(image, Face::SansBold, 7.5f, v.legend, cx, r.y + r.h + 9.0f, pal::legend, 1.2f);
+        break;
+    case LegendAt::Foot:
+        Text::legend(image, Face::SansBold, 7, v.legend, cx, r.bottom() - 3.0f, pal::legend, 1.0f);
+        break;
+    case LegendAt::Left:
+    case LegendAt::Right: {
+        // Read from outside the pair of bays: 4 pixels off the view, on its middle line.
+        const float w = Text::width(Face::SansBold, 7, v.legend, 1.0f);
+        const float at = v.legendAt == LegendAt::Left ? r.x - 4 - w / 2 : r.x + r.w + 4 + w / 2;
+        Text::legend(image, Face::SansBold, 7, v.legend, at, r.y + 11.5f, pal::legend, 1.0f);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 } // namespace
 
-Image background()
+Image background(const panel::Views& views)
 {
     Image image(kWidth, kHeight);
     image.fill(Shape([](float, float) { return -1.0f; }), Paint(brushedMetal));
     drawHeader(image);
     drawFooter(image);
-    for (int cab = 1; cab <= 6; ++cab)
+    for (int cab = 0; cab < panel::kCabs; ++cab)
         drawBay(image, bay(cab));
 
     // A cab's value labels overlap one another: they sit in one long display strip.
-    for (int cab = 1; cab <= 6; ++cab) {
+    for (int cab = 0; cab < panel::kCabs; ++cab) {
         Box strip{kWidth, kHeight, 0, 0};
-        for (const Placed& p : layout())
-            if (p.cab == cab && p.kind == Kind::ValueLabel)
-                strip = Box{std::min(strip.x0, p.x), std::min(strip.y0, p.y), std::max(strip.x1, p.x + p.w),
-                            std::max(strip.y1, p.y + p.h)};
+        for (const View& v : views)
+            if (v.cab == cab && v.plate == Plate::Strip)
+                strip = Box{std::min(strip.x0, v.rect.x), std::min(strip.y0, v.rect.y), std::max(strip.x1, v.rect.right()),
+                            std::max(strip.y1, v.rect.bottom())};
+        if (strip.x1 <= strip.x0)
+            continue;
         drawPlateBezel(image, strip.x0, strip.y0, strip.x1 - strip.x0, strip.y1 - strip.y0);
         Image plate(strip.x1 - strip.x0, strip.y1 - strip.y0);
         drawPlate(plate, 0, 0, plate.width(), plate.height(), true, true);
         image.draw(plate, strip.x0, strip.y0);
     }
 
-    for (const Placed& p : layout()) {
-        switch (p.kind) {
-        case Kind::ValueLabel:
-            if (p.cab != 0) {
-                Text::legend(image, Face::SansBold, 7.5f, p.legend, p.x + p.w / 2.0f, p.y + p.h + 9.0f, pal::legend, 1.2f);
-                break;
-            }
-            [[fallthrough]];
-        case Kind::FolderLabel:
-        case Kind::FileMenu:
-            drawPlateBezel(image, p.x, p.y, p.w, p.h);
-            {
-                Image plate(p.w, p.h);
-                drawPlate(plate, 0, 0, p.w, p.h, true, true);
-                image.draw(plate, p.x, p.y);
-            }
-            if (p.legend != nullptr)
-                Text::legend(image, Face::SansBold, 7.5f, p.legend, p.x + p.w / 2.0f, p.y + p.h + 9.0f, pal::legend, 1.2f);
+    for (const View& v : views) {
+        const panel::Rect& r = v.rect;
+        switch (v.plate) {
+        case Plate::Own:
+            drawOwnPlate(image, r.x, r.y, v.plateWidth, r.h);
             break;
-        case Kind::Load:
-        case Kind::Previous:
-        case Kind::Next:
-            image.draw(pressedPicture(p.bitmap), p.x, p.y);
+        case Plate::Pressed:
+            image.draw(pressedPicture(v.picture), r.x, r.y);
             break;
-        case Kind::LatencyMenu:
-            image.fill(roundRect(p.x - 2.0f, p.y - 2.0f, p.x + p.w + 2.0f, p.y + p.h + 2.0f, 2), rgb(4, 4, 5));
+        case Plate::Well:
+            image.fill(roundRect(r.x - 2.0f, r.y - 2.0f, r.x + r.w + 2.0f, r.y + r.h + 2.0f, 2), rgb(4, 4, 5));
             break;
-        case Kind::Link: {
-            const float cx = p.x + p.w / 2.0f;
-            const int pair = (p.y - 149) / kRowStep; // 0, 1, 2: cabs 1-2, 3-4, 5-6
-            const std::string text = "LINK " + std::to_string(2 * pair + 1) + "-" + std::to_string(2 * pair + 2);
-            Text::legend(image, Face::SansBold, 7, text, cx, p.y + 46.0f, pal::legend, 1.0f);
-            break;
-        }
-        case Kind::Blend: {
-            const bool left = p.x < kWidth / 2; // blend 1-3 is read from the left, 2-4 from the right
-            const std::string text = left ? "BLEND 1-3" : "BLEND 2-4";
-            const float w = Text::width(Face::SansBold, 7, text, 1.0f);
-            const float cx = left ? p.x - 4 - w / 2 : p.x + p.w + 4 + w / 2;
-            Text::legend(image, Face::SansBold, 7, text, cx, p.y + 11.5f, pal::legend, 1.0f);
-            break;
-        }
         default:
             break;
         }
+        drawLegend(image, v);
     }
 
     // Legends of the header controls, above them.
-    for (const Placed& p : layout()) {
-        if (p.cab != 0)
-            continue;
-        const float cx = p.x + p.w / 2.0f;
-        if (p.kind == Kind::LatencyMenu)
-            Text::legend(image, Face::SansBold, 7.5f, "LATENCY", cx, 17, pal::legend, 1.2f);
-        else if (p.kind == Kind::Knob)
-            Text::legend(image, Face::SansBold, 7.5f, "OUTPUT", cx, 17, pal::legend, 1.2f);
-        else if (p.kind == Kind::OnOff)
-            Text::legend(image, Face::SansBold, 7.5f, "ON", cx, 17, pal::legend, 1.2f);
-    }
+    for (const View& v : views)
+        if (v.legendAt == LegendAt::Header)
+            Text::legend(image, Face::SansBold, 7.5f, v.legend, v.rect.x + v.rect.w / 2.0f, kHeaderLegendLine, pal::legend,
+                         1.2f);
 
     // Cab numbers in the outer margin of each bay.
-    for (int cab = 1; cab <= 6; ++cab) {
+    for (int cab = 0; cab < panel::kCabs; ++cab) {
         const Box b = bay(cab);
-        const bool left = (cab - 1) % 2 == 0;
+        const bool left = cab % 2 == 0;
         const float cx = left ? b.x0 + 27.0f : b.x1 - 26.0f;
         const float top = static_cast<float>(b.y0);
         Text::legend(image, Face::SansBold, 8, "CAB", cx, top + 38, pal::legendDim, 1.5f);
-        Text::draw(image, Face::SansBold, 30, std::to_string(cab),
-                   cx - Text::width(Face::SansBold, 30, std::to_string(cab)) / 2, top + 72, solid(Rgba{0, 0, 0, 0.8f}));
-        Text::drawCentred(image, Face::SansBold, 30, std::to_string(cab), cx, top + 70,
+        const std::string number = std::to_string(cab + 1);
+        Text::draw(image, Face::SansBold, 30, number, cx - Text::width(Face::SansBold, 30, number) / 2, top + 72,
+                   solid(Rgba{0, 0, 0, 0.8f}));
+        Text::drawCentred(image, Face::SansBold, 30, number, cx, top + 70,
                           vertical(top + 48, pal::legend, top + 70, rgb(170, 160, 140)));
     }
 

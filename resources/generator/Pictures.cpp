@@ -1,7 +1,6 @@
 #include "Pictures.h"
 
 #include "Palette.h"
-#include "SkinLayout.h"
 #include "Text.h"
 
 #include <cmath>

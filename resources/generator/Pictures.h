@@ -3,6 +3,8 @@
 
 #include "Canvas.h"
 
+#include "editor/PanelLayout.h"
+
 namespace skin {
 
 // The whole picture of a resource id 1..23, at its final size (frames stacked vertically).
@@ -10,8 +12,9 @@ Image picture(int id);
 // A push button (ids 1 to 3) held down. Their pictures have a single frame, so a pressed
 // button draws nothing and shows the panel beneath it: the panel carries this picture there.
 Image pressedPicture(int id);
-// The 850 x 520 editor background.
-Image background();
+// The 850 x 520 editor background, with plates and legends where the views lie (a test
+// paints it for a changed copy of the panel table).
+Image background(const panel::Views& views = panel::kViews);
 
 // Parts shared by several pictures.
 // A raised button cap with a soft shadow below it.

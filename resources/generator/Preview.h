@@ -4,10 +4,12 @@
 
 #include "Canvas.h"
 
+#include "editor/PanelLayout.h"
+
 namespace skin {
 
 // `lit` false: every button in frame 0 and the knobs at assorted values; true: frame 1, the
 // push buttons held down, and other knob values.
-Image preview(bool lit);
+Image preview(bool lit, const panel::Views& views = panel::kViews);
 
 } // namespace skin

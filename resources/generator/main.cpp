@@ -8,7 +8,6 @@
 #include "ImageFiles.h"
 #include "Pictures.h"
 #include "Preview.h"
-#include "SkinLayout.h"
 #include "Text.h"
 
 #include <cstdio>
@@ -39,7 +38,7 @@ bool writeResources(const std::string& dir)
 {
     std::error_code ignored;
     std::filesystem::create_directories(dir + "/png", ignored);
-    for (const Resource& r : resources()) {
+    for (const panel::Picture& r : panel::kPictures) {
         const Image image = picture(r.id);
         if (image.width() != r.width || image.height() != r.height) {
             std::fprintf(stderr, "picture %d is %dx%d, not %dx%d\n", r.id, image.width(), image.height(), r.width,

@@ -1,7 +1,7 @@
 // Orvex's editor: an 850 x 520 panel painted from one background bitmap with 137 views that
-// show and drive the effect's parameters (SDEditorLayout.cpp builds them), the value flow
-// between them and the effect, and each cab's folder navigation (file menu, folder label,
-// previous and next).
+// show and drive the effect's parameters (SDEditorLayout.cpp builds them from the panel table
+// in PanelLayout.h), the value flow between them and the effect, and each cab's folder
+// navigation (file menu, folder label, previous and next).
 //
 // Threads. The views belong to the thread that opened the editor (the host's UI thread, which
 // then also owns the effect): only it creates, changes, draws and destroys them.
@@ -28,10 +28,15 @@ class CBitmap;
 class CControl;
 class COptionMenu;
 class CTextLabel;
+class CView;
 } // namespace gui
 
 namespace orvex {
 class Orvex;
+}
+
+namespace panel {
+struct View;
 }
 
 namespace editor {
@@ -80,12 +85,20 @@ public:
     gui::CBitmap* getBackground() const { return background_; }
     const EditorModel& model() const { return model_; }
     orvex::Orvex* effect() const { return orvexEffect_; }
+    // The next open builds its views from these rows instead of the panel's own (a test's
+    // changed copy of the table; the rows must outlive the open editor). Null: the panel's.
+    void usePanel(const panel::View* views, int count)
+    {
+        panel_ = views;
+        panelCount_ = count;
+    }
 
 private:
     // Building (SDEditorLayout.cpp).
     void buildViews();
-    void buildCab(int cab, gui::CBitmap* const bitmaps[]);
-    gui::CTextLabel* makeValueLabel(int left, int top, int index, gui::CBitmap* bitmap);
+    // `shared`: the columns of a strip label that the strip label before it covers.
+    gui::CView* makeView(const panel::View& view, gui::CBitmap* bitmap, int shared);
+    gui::CTextLabel* makeValueLabel(const panel::View& view, gui::CBitmap* bitmap, int shared);
     void clearReferences();
 
     bool onEditorThread() const;
@@ -106,6 +119,8 @@ private:
     gui::CTextLabel* folderLabels_[kCabs] = {};         // folder label per cab
     gui::COptionMenu* fileMenus_[kCabs] = {};           // file menu per cab (tag 50 + cab)
     gui::COptionMenu* latencyMenu_ = nullptr;           // tag 80
+    const panel::View* panel_ = nullptr;                // rows to build from; null: the panel's
+    int panelCount_ = 0;                                // rows in panel_
     char display_[kDisplaySize] = {};                   // getParameterDisplay output (editor thread)
     EditorModel model_;                                 // cross-thread file and latency state
     std::atomic<std::uint64_t> ownerThread_{0};         // the thread that opened the views

@@ -1,8 +1,9 @@
-// SDEditor's view tree: the 137 views of the panel, in the order they are added (which is
-// also their drawing order; later views lie above and get the mouse first).
+// SDEditor's view tree: one view per row of the panel table (PanelLayout.h), in the table's
+// order, which is also their drawing order (later views lie above and get the mouse first).
 #include "editor/SDEditor.h"
 
-#include "editor/FolderListing.h"
+#include "editor/PanelLayout.h"
+#include "editor/StripLabel.h"
 #include "effect/Orvex.h"
 #include "gui/CAnimKnob.h"
 #include "gui/CBitmap.h"
@@ -14,7 +15,7 @@
 #include "gui/COptionMenu.h"
 #include "gui/CTextLabel.h"
 
-#include <cstring>
+#include <algorithm>
 
 namespace editor {
 
@@ -22,23 +23,23 @@ using namespace orvex;
 
 namespace {
 
-constexpr int kKnobFrames = 201;
+static_assert(panel::kWidth == SDEditor::kWidth && panel::kHeight == SDEditor::kHeight,
+              "the editor is the panel's size");
+
 constexpr int kBitmapCount = 24; // resource IDs 1..23 ("PNG")
 // Loaded in this order; 17, 18 and 19 are not used by the editor, 21 is loaded unused.
 constexpr int kLoadOrder[] = {4, 7, 9, 8, 10, 6, 1, 2, 3, 5, 11, 12, 13, 23, 20, 14, 15, 16, 21, 22};
 
-// Steps of the layout rule between cab columns and rows, and the two exceptions.
-constexpr int kColumnStep = 437;
-constexpr int kRowStep = 123;
-constexpr int kBypassColumnStep = 75;
-constexpr int kPhaseColumnStep = 435;
-
-// A control whose size comes from its bitmap: the width, and the height of one frame.
-gui::CRect bitmapRect(int left, int top, const gui::CBitmap* bitmap, int frames)
+// A view takes the size of one frame of the picture it shows, as loaded (a picture that
+// failed to load leaves it empty); a view without a picture has the table's size.
+gui::CRect viewRect(const panel::View& view, const gui::CBitmap* bitmap)
 {
+    const panel::Rect& r = view.rect;
+    if (view.picture == 0)
+        return gui::CRect(r.x, r.y, r.right(), r.bottom());
     const int width = bitmap ? bitmap->getWidth() : 0;
-    const int height = bitmap ? bitmap->getHeight() / frames : 0;
-    return gui::CRect(left, top, left + width, top + height);
+    const int height = bitmap ? bitmap->getHeight() / view.frames : 0;
+    return gui::CRect(r.x, r.y, r.x + width, r.y + height);
 }
 
 void styleText(gui::CParamDisplay* view, const gui::CColor& colour)
@@ -49,16 +50,82 @@ void styleText(gui::CParamDisplay* view, const gui::CColor& colour)
 
 } // namespace
 
-gui::CTextLabel* SDEditor::makeValueLabel(int left, int top, int index, gui::CBitmap* bitmap)
+gui::CTextLabel* SDEditor::makeValueLabel(const panel::View& view, gui::CBitmap* bitmap, int shared)
 {
     display_[0] = 0;
-    effectX->getParameterDisplay(index, display_);
+    effectX->getParameterDisplay(view.param, display_);
     display_[kDisplaySize - 1] = 0;
-    auto* label = new gui::CTextLabel(bitmapRect(left, top, bitmap, 1), display_, bitmap, 0);
+    const gui::CRect rect = viewRect(view, bitmap);
+    auto* label = view.plate == panel::Plate::Strip ? new StripLabel(rect, display_, bitmap, shared)
+                                                    : new gui::CTextLabel(rect, display_, bitmap, 0);
     styleText(label, gui::kWhiteCColor);
-    labels_[index] = label;
-    frame->addView(label);
+    labels_[view.param] = label;
     return label;
+}
+
+gui::CView* SDEditor::makeView(const panel::View& view, gui::CBitmap* bitmap, int shared)
+{
+    const int index = view.param;
+    const gui::CRect rect = viewRect(view, bitmap);
+    switch (view.kind) {
+    case panel::Kind::Knob: {
+        auto* knob = new gui::CAnimKnob(rect, this, index, view.frames, rect.height(), bitmap, gui::CPoint(0, 0));
+        knob->setValue(effectX->getParameter(index));
+        controls_[index] = knob;
+        return knob;
+    }
+    case panel::Kind::Switch: {
+        // Solo too shows the effect's value like every other switch: a soloed cab's button
+        // must not read "off" after the editor is reopened.
+        auto* button = new gui::COnOffButton(rect, this, index, bitmap, gui::kPostListenerUpdate);
+        button->setValue(effectX->getParameter(index));
+        controls_[index] = button;
+        return button;
+    }
+    case panel::Kind::Load:
+    case panel::Kind::Step: {
+        auto* button = new gui::CKickButton(rect, this, index, bitmap ? bitmap->getHeight() : 0, bitmap,
+                                            gui::CPoint(0, 0));
+        // Previous and next wait for the cab's folder: the cab's refresh enables them.
+        button->setMouseEnabled(view.kind == panel::Kind::Load);
+        controls_[index] = button;
+        return button;
+    }
+    case panel::Kind::FolderLabel: {
+        // Starts empty: the cab's refresh at the end of the build fills it.
+        auto* label = new gui::CTextLabel(rect, "", bitmap, 0);
+        styleText(label, gui::kWhiteCColor);
+        label->setTextAlignment(gui::kLeftText);
+        folderLabels_[view.cab] = label;
+        return label;
+    }
+    case panel::Kind::FileMenu: {
+        auto* menu = new gui::COptionMenu(rect, this, index, bitmap, gui::COptionMenu::kDefaultStyle);
+        styleText(menu, gui::kWhiteCColor);
+        menu->setTextAlignment(gui::kLeftText);
+        menu->setMouseEnabled(false);
+        fileMenus_[view.cab] = menu;
+        return menu;
+    }
+    case panel::Kind::ValueLabel:
+        return makeValueLabel(view, bitmap, shared);
+    case panel::Kind::LatencyMenu: {
+        latencyMenu_ = new gui::COptionMenu(rect, this, index, nullptr, gui::COptionMenu::kDefaultStyle);
+        for (const char* entry : {"64", "128", "256", "512"})
+            latencyMenu_->appendEntry(entry);
+        latencyMenu_->setCurrentIndex(latencyStep(effectX->getParameter(index)));
+        styleText(latencyMenu_, gui::kBlackCColor);
+        latencyMenu_->setBackgroundColor(gui::kWhiteCColor);
+        latencyMenu_->setFrameColor(gui::kBlackCColor);
+        latencyMenu_->setTextAlignment(gui::kCenterText);
+        controls_[index] = latencyMenu_;
+        return latencyMenu_;
+    }
+    case panel::Kind::Cab:
+    case panel::Kind::FileMenus:
+        break;
+    }
+    return nullptr;
 }
 
 void SDEditor::buildViews()
@@ -70,43 +137,24 @@ void SDEditor::buildViews()
     for (int id : kLoadOrder)
         bitmaps[id] = new gui::CBitmap(id);
 
-    // A control of a named parameter starts at the effect's value.
-    auto value = [&](int index) { return effectX->getParameter(index); };
-    auto onOff = [&](int left, int top, int index, int bitmapId) {
-        auto* button = new gui::COnOffButton(bitmapRect(left, top, bitmaps[bitmapId], 2), this, index,
-                                             bitmaps[bitmapId], gui::kPostListenerUpdate);
-        button->setValue(value(index));
-        controls_[index] = button;
-        frame->addView(button);
-    };
-    auto knob = [&](int left, int top, int index) {
-        gui::CBitmap* strip = bitmaps[4];
-        auto* k = new gui::CAnimKnob(bitmapRect(left, top, strip, kKnobFrames), this, index, kKnobFrames,
-                                     strip->getHeight() / kKnobFrames, strip, gui::CPoint(0, 0));
-        k->setValue(value(index));
-        controls_[index] = k;
-        frame->addView(k);
-    };
-
-    onOff(743, 26, kOnOff, 6);
-    makeValueLabel(731, 61, kOnOff, bitmaps[16]);
-
     // The effect hands over the six folders and file indices before the cabs are made.
     effectX->setParameter(kRequestPushFolders, 0.0f);
 
-    onOff(401, 149, kLink12, 11);
-    onOff(362, 224, kBlend13, 23);
-    buildCab(0, bitmaps);
-    onOff(471, 224, kBlend24, 23);
-    buildCab(1, bitmaps);
-    onOff(401, 272, kLink34, 12);
-    buildCab(2, bitmaps);
-    buildCab(3, bitmaps);
-    onOff(401, 395, kLink56, 13);
-    buildCab(4, bitmaps);
-    buildCab(5, bitmaps);
-    knob(686, 21, kOutput);
-    makeValueLabel(684, 61, kOutput, bitmaps[16]);
+    const panel::View* views = panel_ ? panel_ : panel::kViews.data();
+    const int count = panel_ ? panelCount_ : panel::kViewCount;
+    const panel::View* stripEnd[kCabs] = {}; // the last strip view made, per cab
+    for (int i = 0; i < count; ++i) {
+        const panel::View& v = views[i];
+        int shared = 0;
+        if (v.plate == panel::Plate::Strip && v.cab >= 0 && v.cab < kCabs) {
+            if (const panel::View* before = stripEnd[v.cab])
+                shared = std::max(0, before->rect.right() - v.rect.x);
+            stripEnd[v.cab] = &v;
+        }
+        const int id = v.picture;
+        if (gui::CView* view = makeView(v, id > 0 && id < kBitmapCount ? bitmaps[id] : nullptr, shared))
+            frame->addView(view);
+    }
 
     // Each cab's menu is filled by the effect from the current program: a cab with a
     // folder lists it and selects its file by name (the stored index can be stale: a chunk
@@ -116,104 +164,11 @@ void SDEditor::buildViews()
     for (int cab = 0; cab < kCabs; ++cab)
         effectX->setParameter(kRequestRefreshCab, static_cast<float>(cab + 1));
 
-    // The file menus lie above everything else, so their popups are never covered.
-    for (gui::COptionMenu* menu : fileMenus_)
-        frame->addView(menu);
-
-    latencyMenu_ = new gui::COptionMenu(gui::CRect(639, 27, 639 + 30, 27 + 25), this, kLatency, nullptr,
-                                        gui::COptionMenu::kDefaultStyle);
-    for (const char* entry : {"64", "128", "256", "512"})
-        latencyMenu_->appendEntry(entry);
-    latencyMenu_->setCurrentIndex(latencyStep(value(kLatency)));
-    styleText(latencyMenu_, gui::kBlackCColor);
-    latencyMenu_->setBackgroundColor(gui::kWhiteCColor);
-    latencyMenu_->setFrameColor(gui::kBlackCColor);
-    latencyMenu_->setTextAlignment(gui::kCenterText);
-    controls_[kLatency] = latencyMenu_;
-    frame->addView(latencyMenu_);
-    makeValueLabel(633, 61, kLatency, bitmaps[16]);
-
     // The views hold their own references now.
     for (gui::CBitmap* bitmap : bitmaps) {
         if (bitmap)
             bitmap->forget();
     }
-}
-
-void SDEditor::buildCab(int cab, gui::CBitmap* const bitmaps[])
-{
-    const int column = cab % 2;
-    const int row = cab / 2;
-    const bool odd = column == 0; // cabs 1, 3, 5
-    const int dx = kColumnStep * column;
-    const int dy = kRowStep * row;
-
-    auto kick = [&](int left, int top, int index, int bitmapId, bool enabled) {
-        gui::CBitmap* b = bitmaps[bitmapId];
-        auto* button = new gui::CKickButton(bitmapRect(left + dx, top + dy, b, 1), this, index,
-                                            b ? b->getHeight() : 0, b, gui::CPoint(0, 0));
-        button->setMouseEnabled(enabled);
-        controls_[index] = button;
-        frame->addView(button);
-    };
-    auto onOff = [&](int left, int top, int index, int bitmapId, float start) {
-        gui::CBitmap* b = bitmaps[bitmapId];
-        auto* button = new gui::COnOffButton(bitmapRect(left, top + dy, b, 2), this, index, b,
-                                             gui::kPostListenerUpdate);
-        button->setValue(start);
-        controls_[index] = button;
-        frame->addView(button);
-    };
-    auto knob = [&](int left, int index) {
-        gui::CBitmap* strip = bitmaps[4];
-        auto* k = new gui::CAnimKnob(bitmapRect(left + dx, 158 + dy, strip, kKnobFrames), this, index, kKnobFrames,
-                                     strip->getHeight() / kKnobFrames, strip, gui::CPoint(0, 0));
-        k->setValue(effectX->getParameter(index));
-        controls_[index] = k;
-        frame->addView(k);
-    };
-
-    kick(63, 124, kLoad + cab, 1, true);
-    // Solo shows the effect's value like every other switch: a soloed cab's button must not
-    // read "off" after the editor is reopened.
-    onOff(63 + dx, 143, kSolo + cab, 22, effectX->getParameter(kSolo + cab));
-    kick(81, 143, kPrevious + cab, 2, false);
-    kick(335, 143, kNext + cab, 3, false);
-
-    // The folder label starts empty: the cab's refresh at the end of the build fills it.
-    // Like every control with a picture, the label takes its plate's size: 267 pixels wide
-    // for cabs 1, 3, 5 (picture 20), 232 for cabs 2, 4, 6 (picture 14).
-    gui::CBitmap* plate = bitmaps[odd ? 20 : 14];
-    auto* label = new gui::CTextLabel(bitmapRect(83 + dx, 124 + dy, plate, 1), "", plate, 0);
-    styleText(label, gui::kWhiteCColor);
-    label->setTextAlignment(gui::kLeftText);
-    folderLabels_[cab] = label;
-    frame->addView(label);
-
-    auto* menu = new gui::COptionMenu(bitmapRect(101 + dx, 143 + dy, bitmaps[15], 1), this, kFileMenu + cab,
-                                      bitmaps[15], gui::COptionMenu::kDefaultStyle);
-    styleText(menu, gui::kWhiteCColor);
-    menu->setTextAlignment(gui::kLeftText);
-    menu->setMouseEnabled(false);
-    fileMenus_[cab] = menu; // added to the frame after all cabs
-
-    onOff(360 + kBypassColumnStep * column, 115, kBypass + cab, odd ? 7 : 9, effectX->getParameter(kBypass + cab));
-    onOff(68 + dx, 164, kChannel + cab, 5, effectX->getParameter(kChannel + cab));
-    onOff(111 + kPhaseColumnStep * column, 167, kPhase + cab, odd ? 8 : 10, effectX->getParameter(kPhase + cab));
-    knob(139, kDelay + cab);
-    knob(181, kFreqHp + cab);
-    knob(224, kFreqLp + cab);
-    knob(266, kPan + cab);
-    knob(309, kVolume + cab);
-
-    gui::CBitmap* valuePlate = bitmaps[16];
-    makeValueLabel(59 + dx, 196 + dy, kChannel + cab, valuePlate);
-    makeValueLabel(96 + dx, 196 + dy, kPhase + cab, valuePlate);
-    makeValueLabel(139 + dx, 196 + dy, kDelay + cab, valuePlate);
-    makeValueLabel(181 + dx, 196 + dy, kFreqHp + cab, valuePlate);
-    makeValueLabel(224 + dx, 196 + dy, kFreqLp + cab, valuePlate);
-    makeValueLabel(264 + dx, 196 + dy, kPan + cab, valuePlate);
-    makeValueLabel(308 + dx, 196 + dy, kVolume + cab, valuePlate);
 }
 
 } // namespace editor

@@ -1,22 +1,16 @@
 #include "TestSkin.h"
 
+#include "editor/PanelLayout.h"
 #include "gui/Pixels.h"
 #include "gui/PngWriter.h"
 #include "platform/Platform.h"
 
+#include <iterator>
 #include <vector>
 
 namespace editortest {
 
 namespace {
-
-const SkinPicture kPictures[] = {
-    {1, 17, 17, 1},   {2, 17, 17, 1},   {3, 17, 17, 1},   {4, 40, 8040, 201}, {5, 27, 54, 2},
-    {6, 24, 64, 2},   {7, 58, 86, 2},   {8, 22, 70, 2},   {9, 58, 86, 2},     {10, 22, 70, 2},
-    {11, 57, 98, 2},  {12, 57, 98, 2},  {13, 57, 98, 2},  {14, 232, 17, 1},   {15, 232, 17, 1},
-    {16, 45, 15, 1},  {17, 289, 36, 1}, {18, 289, 36, 1}, {19, 289, 36, 1},   {20, 267, 17, 1},
-    {21, 232, 17, 1}, {22, 17, 34, 2},  {23, 17, 34, 2},  {128, 850, 520, 1},
-};
 
 std::uint32_t frameColour(int id, int frame, int frames)
 {
@@ -62,19 +56,15 @@ std::vector<std::uint8_t> bmpFile(const gui::Pixels& image)
 
 } // namespace
 
-const SkinPicture* skinPictures(int& count)
-{
-    count = static_cast<int>(sizeof kPictures / sizeof kPictures[0]);
-    return kPictures;
-}
-
 void registerTestSkin()
 {
     static std::vector<std::vector<std::uint8_t>> files; // registered bytes stay alive
     if (!files.empty())
         return;
-    files.reserve(sizeof kPictures / sizeof kPictures[0]);
-    for (const SkinPicture& p : kPictures) {
+    std::vector<panel::Picture> pictures(std::begin(panel::kPictures), std::end(panel::kPictures));
+    pictures.push_back({panel::kBackgroundId, panel::kWidth, panel::kHeight, 1, false});
+    files.reserve(pictures.size());
+    for (const panel::Picture& p : pictures) {
         gui::Pixels image(p.width, p.height);
         const int frameHeight = p.height / p.frames;
         for (int y = 0; y < p.height; ++y) {
@@ -84,12 +74,12 @@ void registerTestSkin()
                 image.setPixel(x, y, colour);
         }
         std::vector<std::uint8_t> bytes;
-        if (p.id == 128)
+        if (p.id == panel::kBackgroundId)
             bytes = bmpFile(image);
         else
             gui::PngWriter::writeMemory(image, bytes);
         files.push_back(std::move(bytes));
-        const char* type = p.id == 128 ? platform::kBitmapResourceType : platform::kPngResourceType;
+        const char* type = p.id == panel::kBackgroundId ? platform::kBitmapResourceType : platform::kPngResourceType;
         platform::registerResource(type, p.id, files.back().data(), files.back().size());
     }
 }

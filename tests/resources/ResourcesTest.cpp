@@ -1,6 +1,8 @@
 // The editor's pictures as the built program finds them: through the platform's resource
 // lookup (the module's resource section on Windows, the generated table elsewhere), decoded
-// by CBitmap with the sizes the editor lays its views out with.
+// by CBitmap with the sizes of the panel's picture table, which the editor lays its views
+// out with.
+#include "editor/PanelLayout.h"
 #include "gui/CBitmap.h"
 #include "gui/Pixels.h"
 #include "platform/Platform.h"
@@ -12,22 +14,6 @@
 using gui::CBitmap;
 
 namespace {
-
-struct Expected {
-    std::int32_t id;
-    std::int32_t width, height;
-    int frames;
-    bool alpha; // RGBA, else RGB
-};
-
-const Expected kPictures[] = {
-    {1, 17, 17, 1, true},     {2, 17, 17, 1, true},     {3, 17, 17, 1, true},     {4, 40, 8040, 201, true},
-    {5, 27, 54, 2, true},     {6, 24, 64, 2, true},     {7, 58, 86, 2, true},     {8, 22, 70, 2, true},
-    {9, 58, 86, 2, true},     {10, 22, 70, 2, true},    {11, 57, 98, 2, true},    {12, 57, 98, 2, true},
-    {13, 57, 98, 2, true},    {14, 232, 17, 1, true},   {15, 232, 17, 1, true},   {16, 45, 15, 1, true},
-    {17, 289, 36, 1, false},  {18, 289, 36, 1, false},  {19, 289, 36, 1, false},  {20, 267, 17, 1, false},
-    {21, 232, 17, 1, true},   {22, 17, 34, 2, true},    {23, 17, 34, 2, true},
-};
 
 bool sameFrame(const gui::Pixels& image, int frameHeight, int a, int b)
 {
@@ -45,7 +31,7 @@ bool sameFrame(const gui::Pixels& image, int frameHeight, int a, int b)
 // are not the same image.
 TEST(Resources, EveryPictureLoadsWithItsSizeAndDistinctFrames)
 {
-    for (const Expected& e : kPictures) {
+    for (const panel::Picture& e : panel::kPictures) {
         SCOPED_TRACE("picture " + std::to_string(e.id));
         const platform::ResourceBytes bytes = platform::findResource(platform::kPngResourceType, e.id);
         ASSERT_GT(bytes.size, 26u);
@@ -67,13 +53,13 @@ TEST(Resources, EveryPictureLoadsWithItsSizeAndDistinctFrames)
 TEST(Resources, BackgroundIsAnOpaque24BitWindowsBitmap)
 {
     // A whole .bmp file in the Linux table, the bitmap without its file header on Windows.
-    const platform::ResourceBytes bytes = platform::findResource(platform::kBitmapResourceType, 128);
+    const platform::ResourceBytes bytes = platform::findResource(platform::kBitmapResourceType, panel::kBackgroundId);
     ASSERT_GT(bytes.size, 54u);
     const std::size_t header = bytes.data[0] == 'B' && bytes.data[1] == 'M' ? 14 : 0;
     EXPECT_EQ(bytes.data[header + 14] | (bytes.data[header + 15] << 8), 24) << "bits per pixel";
-    CBitmap* background = new CBitmap(128);
-    EXPECT_EQ(background->getWidth(), 850);
-    EXPECT_EQ(background->getHeight(), 520);
+    CBitmap* background = new CBitmap(panel::kBackgroundId);
+    EXPECT_EQ(background->getWidth(), panel::kWidth);
+    EXPECT_EQ(background->getHeight(), panel::kHeight);
     EXPECT_TRUE(background->getNoAlpha());
     background->forget();
 }
