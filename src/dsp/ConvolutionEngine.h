@@ -93,7 +93,8 @@ public:
     void setRunning(bool on) { running_.store(on ? 1 : 0, std::memory_order_relaxed); }
 
     // Audio thread. Any block length; the host may pass the same arrays for input and
-    // output. Null arrays or a length below 1 do nothing.
+    // output. Null arrays or a length below 1 do nothing. A NaN or infinite input sample
+    // counts as silence, running or not: nothing non-finite reaches the slots or the output.
     void process(const float* inL, const float* inR, float* outL, float* outR, int frames);
 
     // Inspection, for the audio thread or while no audio thread runs.

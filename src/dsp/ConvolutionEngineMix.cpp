@@ -11,6 +11,8 @@
 #include "dsp/ConvolutionEngine.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -56,6 +58,21 @@ void stepGlides(const double* targets, float* values, int count, int steps)
             values[moving[m]] = glide(targets[moving[m]], values[moving[m]]);
         }
     }
+}
+
+// A NaN or an infinity from the host is taken as silence. Kept, it would stay in the
+// convolution history for a whole IR length and in a strip filter's feedback for good,
+// silencing the cab long after the host's burst is over. The test is on the bits (every
+// exponent bit set), so that every finite sample, denormals and -0 included, passes as it
+// came, and the loops stay free of branches.
+inline float silenceIfNotFinite(float x)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    bits = (bits & 0x7f800000u) == 0x7f800000u ? 0u : bits;
+    float y;
+    std::memcpy(&y, &bits, sizeof y);
+    return y;
 }
 
 // The delay line of `length` samples (0 and 1 both give one sample) over a stretch: each
@@ -142,10 +159,11 @@ bool ConvolutionEngine::quiet(CabSlot& s, const Strip& t)
 
 void ConvolutionEngine::processStopped(const float* inL, const float* inR, float* outL, float* outR, int frames)
 {
-    // Off: the input passes unchanged and only the glides move.
+    // Off: the input passes unchanged (but for NaNs and infinities, which pass as silence)
+    // and only the glides move.
     for (int i = 0; i < frames; ++i) {
-        const float l = inL[i];
-        const float r = inR[i];
+        const float l = silenceIfNotFinite(inL[i]);
+        const float r = silenceIfNotFinite(inR[i]);
         outL[i] = l;
         outR[i] = r;
     }
@@ -190,8 +208,8 @@ void ConvolutionEngine::processRunning(const float* inL, const float* inR, float
         const int run = std::min(frames - i, b_ - pos_);
         // The input is taken first: the host may pass the same arrays for the output.
         for (int j = 0; j < run; ++j) {
-            gatherLeft_[static_cast<size_t>(pos_ + j)] = inL[i + j];
-            gatherRight_[static_cast<size_t>(pos_ + j)] = inR[i + j];
+            gatherLeft_[static_cast<size_t>(pos_ + j)] = silenceIfNotFinite(inL[i + j]);
+            gatherRight_[static_cast<size_t>(pos_ + j)] = silenceIfNotFinite(inR[i + j]);
         }
         std::fill(accL, accL + run, 0.0);
         std::fill(accR, accR + run, 0.0);
