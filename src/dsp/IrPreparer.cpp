@@ -22,16 +22,30 @@ bool IrPreparer::prepare(const char* path, float hostRate, int fftSize, double* 
 {
     if (fftSize != kFftSize || spectrumOut == nullptr)
         return false;
-    const int n = fftSize;
+    files::WavReader reader;
+    int loadOk = 1;
+    reader.load(path, loadOk);
+    return prepareRead(reader, loadOk == 1, hostRate, spectrumOut);
+}
+
+bool IrPreparer::prepareFromMemory(const unsigned char* bytes, std::size_t size, float hostRate, int fftSize,
+                                   double* spectrumOut)
+{
+    if (fftSize != kFftSize || spectrumOut == nullptr)
+        return false;
+    files::WavReader reader;
+    int loadOk = 1;
+    reader.loadFromMemory(bytes, size, loadOk);
+    return prepareRead(reader, loadOk == 1, hostRate, spectrumOut);
+}
+
+bool IrPreparer::prepareRead(files::WavReader& reader, bool accepted, float hostRate, double* spectrumOut)
+{
+    const int n = kFftSize;
     const int maxLength = n / 2; // an IR of H samples plus a hop of at most H fits in N
     double* ir = irBuffer_.data();
     std::fill(ir, ir + n, 0.0);
     irLength_ = 0;
-
-    files::WavReader reader;
-    int loadOk = 1;
-    reader.load(path, loadOk);
-    const bool accepted = loadOk == 1;
 
     if (accepted) {
         // The first channel of every frame. Files of more than two channels are read the
