@@ -11,6 +11,13 @@
 #include <thread>
 #include <vector>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
+
 using dsp::IrCache;
 using dsp::IrPreparer;
 
@@ -47,6 +54,52 @@ void expectSame(const Loaded& a, const Loaded& b)
     EXPECT_EQ(a.spectrum, b.spectrum);
 }
 
+// A file's last-write time, kept to be put back after the file is rewritten: what a copy
+// that keeps the source's time, or a FAT volume's 2 s steps, leaves behind.
+class WriteTime {
+public:
+    explicit WriteTime(const std::string& path) : path_(path)
+    {
+#if defined(_WIN32)
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        ok_ = h != INVALID_HANDLE_VALUE && GetFileTime(h, nullptr, &access_, &write_);
+        if (h != INVALID_HANDLE_VALUE)
+            CloseHandle(h);
+#else
+        struct stat st {};
+        ok_ = ::stat(path.c_str(), &st) == 0;
+        times_[0] = st.st_atim;
+        times_[1] = st.st_mtim;
+#endif
+    }
+
+    bool restore() const
+    {
+#if defined(_WIN32)
+        HANDLE h = CreateFileA(path_.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        const bool set = SetFileTime(h, nullptr, &access_, &write_) != 0;
+        CloseHandle(h);
+        return ok_ && set;
+#else
+        return ok_ && ::utimensat(AT_FDCWD, path_.c_str(), times_, 0) == 0;
+#endif
+    }
+
+private:
+    std::string path_; // the file
+    bool ok_ = false;  // the times were read
+#if defined(_WIN32)
+    FILETIME access_{}; // last access
+    FILETIME write_{};  // last write
+#else
+    timespec times_[2]{}; // last access, last write
+#endif
+};
+
 // A repeated load reads no file and answers exactly what reading would; another rate is
 // another entry; a file changed on disk (even at the same size) is read again.
 TEST(IrCache, RepeatsComeFromMemoryAndChangedFilesAreReadAgain)
@@ -72,6 +125,38 @@ TEST(IrCache, RepeatsComeFromMemoryAndChangedFilesAreReadAgain)
     EXPECT_EQ(cache.reads(), 3);
     expectSame(changed, direct(a, 44100.0f));
     EXPECT_NE(changed.spectrum, direct(dir.file("missing.wav"), 44100.0f).spectrum);
+}
+
+// The cache knows a file by what it holds: a file rewritten with other samples of the same
+// size and given its old write time back plays the new IR, and the same bytes under another
+// name come from memory.
+TEST(IrCache, KnowsAFileByItsContent)
+{
+    testwav::TempFolder dir("orvex-ircache-content");
+    const std::string a = dir.file("a.wav");
+    const std::string b = dir.file("b.wav");
+    ASSERT_TRUE(testwav::write(a, testwav::decayingIr(300, 1), 1, 48000));
+    IrPreparer preparer;
+    IrCache cache(preparer);
+    const Loaded first = viaCache(cache, a, 44100.0f);
+    expectSame(first, direct(a, 44100.0f));
+
+    const WriteTime written(a);
+    const auto size = std::filesystem::file_size(a);
+    const auto time = std::filesystem::last_write_time(a);
+    ASSERT_TRUE(testwav::write(a, testwav::decayingIr(300, 2), 1, 48000));
+    ASSERT_TRUE(written.restore());
+    ASSERT_EQ(std::filesystem::file_size(a), size);
+    ASSERT_EQ(std::filesystem::last_write_time(a), time);
+    const Loaded replaced = viaCache(cache, a, 44100.0f);
+    expectSame(replaced, direct(a, 44100.0f));
+    EXPECT_NE(replaced.spectrum, first.spectrum);
+    EXPECT_EQ(cache.reads(), 2);
+
+    std::filesystem::copy_file(a, b);
+    expectSame(viaCache(cache, b, 44100.0f), replaced);
+    EXPECT_EQ(cache.reads(), 2);
+    EXPECT_EQ(cache.hits(), 1);
 }
 
 // What is not a regular file is never remembered (each request goes to the preparer,
