@@ -44,6 +44,18 @@ void clearArray(std::vector<double>& a)
 
 } // namespace
 
+ConvolutionEngine::Wide::Wide()
+    : layout(static_cast<size_t>(IrPartitioner::largestLayout(kHalfSize)))
+    , ring(static_cast<size_t>(IrPartitioner::partitionCount(1, kHalfSize)))
+    , historyLeft(layout, 0.0)
+    , historyRight(layout, 0.0)
+    , weights(kSlots * layout, 0.0)
+    , sources(kSlots * ring, 0)
+    , inputs(ring, nullptr)
+    , partitionPointers(ring, nullptr)
+{
+}
+
 ConvolutionEngine::ConvolutionEngine(float sampleRate)
     : requestedRate_(std::isfinite(sampleRate) && sampleRate > 0.0f ? sampleRate : 44100.0f)
     , loadInverse_(kFftSize)
@@ -51,24 +63,48 @@ ConvolutionEngine::ConvolutionEngine(float sampleRate)
     , mac_(bestComplexMac())
     , gatherLeft_(IrPartitioner::kMaxTransform, 0.0)
     , gatherRight_(IrPartitioner::kMaxTransform, 0.0)
-    , historyLeft_(static_cast<size_t>(IrPartitioner::largestLayout(kHalfSize)), 0.0)
-    , historyRight_(historyLeft_.size(), 0.0)
+    , heldHistoryLeft_(kHistoryCapacity, 0.0)
+    , heldHistoryRight_(kHistoryCapacity, 0.0)
+    , heldInputs_(kRingCapacity, nullptr)
+    , heldWeights_(kRingCapacity, nullptr)
     , sum_(IrPartitioner::kMaxTransform, 0.0)
     , result_(IrPartitioner::kMaxTransform, 0.0)
-    , inputs_(kHalfSize, nullptr)
-    , weights_(kHalfSize, nullptr)
     , delayed_(kMaxHop, 0.0)
     , volumes_(kMaxHop, 0.0)
     , mixLeft_(kMaxHop, 0.0)
     , mixRight_(kMaxHop, 0.0)
 {
-    const int ringCapacity = IrPartitioner::partitionCount(1, kHalfSize);
-    const int layout = IrPartitioner::largestLayout(kHalfSize);
+    static_assert(IrPartitioner::layout(64, kHalfSize) == SlotIr::kPartitionSet
+                      && IrPartitioner::layout(512, kHalfSize) == SlotIr::kPartitionSet,
+                  "a prepared IR holds the partitions of each of the effect's hops");
     for (auto& s : slots_) {
-        s = std::make_unique<CabSlot>(ringCapacity, layout);
+        s = std::make_unique<CabSlot>(kRingCapacity);
     }
     rate_ = requestedRate_.load(std::memory_order_relaxed);
     applyHop(kInitialHop);
+}
+
+bool ConvolutionEngine::historyHeld(int hop)
+{
+    return IrPartitioner::layout(hop, kHalfSize) <= kHistoryCapacity
+           && IrPartitioner::partitionCount(hop, kHalfSize) <= kRingCapacity;
+}
+
+bool ConvolutionEngine::partitionsHeld(int hop)
+{
+    return IrPartitioner::layout(hop, kHalfSize) <= SlotIr::kPartitionSet;
+}
+
+void ConvolutionEngine::holdWide()
+{
+    if (wide_.load(std::memory_order_acquire) != nullptr) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(wideMutex_);
+    if (!wideStorage_) {
+        wideStorage_ = std::make_unique<Wide>();
+        wide_.store(wideStorage_.get(), std::memory_order_release);
+    }
 }
 
 int ConvolutionEngine::hop() const
@@ -105,8 +141,15 @@ bool ConvolutionEngine::loadSlot(int slot, const double* spectrum, int fftSize, 
     std::copy(taps, taps + length, ir.taps.begin());
     std::fill(ir.taps.begin() + length, ir.taps.end(), 0.0);
     ir.length = length;
-    for (int set = 0; set < SlotIr::kHops; ++set) {
-        loadPartitioner_.partition(ir.taps.data(), length, 64 << set, ir.partitionsFor(set));
+    // Cut for the hop in force. The effect loads every IR again after a "Latency" change,
+    // so the audio thread rarely has to cut one again for another hop (see bindWeights).
+    const int hop = this->hop();
+    ir.hop = 0;
+    if (partitionsHeld(hop)) {
+        loadPartitioner_.partition(ir.taps.data(), length, hop, ir.partitions.data());
+        ir.hop = hop;
+    } else if (length > 0) {
+        holdWide();
     }
     // Publishing also stands for the clears of a load: the audio thread applies them
     // when it takes the new IR, so the new IR always starts from silence and never
@@ -122,8 +165,13 @@ void ConvolutionEngine::reset(int hop)
     // are clamped rather than refused so that the reset (which callers rely on for
     // starting clean) still happens.
     const int b = std::clamp(hop, 1, kMaxHop);
-    requestedHop_.store(b, std::memory_order_release);
+    if (!historyHeld(b) || !partitionsHeld(b)) {
+        holdWide();
+    }
+    // The request before the hop: a loader that sees the new hop and publishes an IR cut
+    // for it then also makes the request visible to the audio thread that takes the IR.
     resetRequest_.store(b, std::memory_order_release);
+    requestedHop_.store(b, std::memory_order_release);
 }
 
 void ConvolutionEngine::clearSlot(int slot)
@@ -148,41 +196,63 @@ void ConvolutionEngine::clearGathering()
     clearArray(gatherRight_);
 }
 
-void ConvolutionEngine::bindWeights(CabSlot& s)
+void ConvolutionEngine::bindWeights(int k)
 {
-    const SlotIr& ir = s.spectrum.current();
+    CabSlot& s = *slots_[static_cast<size_t>(k)];
+    SlotIr& ir = s.spectrum.front();
+    s.weights = nullptr;
+    s.partitions = 0;
     if (ir.length == 0) {
         // Nothing loaded yet, or silence: no partitions.
-        s.weights = nullptr;
-        s.partitions = 0;
         return;
+    }
+    if (ir.hop != b_) {
+        // An IR cut for another hop (a "Latency" change overtook its load, or a reset()
+        // without a load) or for none: cut here, once per load or hop change, a transform
+        // per partition and no allocation. The IR's own buffer takes the effect's hops;
+        // other hops have their own storage.
+        double* out = nullptr;
+        if (partitionsHeld(b_)) {
+            out = ir.partitions.data();
+            ir.hop = b_;
+        } else if (Wide* wide = wide_.load(std::memory_order_acquire)) {
+            out = wide->weights.data() + static_cast<size_t>(k) * wide->layout;
+        } else {
+            return; // cannot happen: whoever asked for this hop made the storage first
+        }
+        partitioner_.partition(ir.taps.data(), ir.length, b_, out);
+        s.weights = out;
+    } else {
+        s.weights = ir.partitions.data();
     }
     s.partitions = IrPartitioner::partitionCount(b_, ir.length);
-    const int set = SlotIr::standardHopIndex(b_);
-    if (set >= 0) {
-        s.weights = ir.partitionsFor(set);
-        return;
-    }
-    // Only the four hops the effect offers are cut by the loader. Any other hop (the
-    // placeholder before the first reset, or a caller's own) is cut here, once per load
-    // or hop change: a transform per partition, no allocation.
-    partitioner_.partition(ir.taps.data(), ir.length, b_, s.ownWeights.data());
-    s.weights = s.ownWeights.data();
 }
 
 void ConvolutionEngine::applyHop(int hop)
 {
+    Wide* wide = wide_.load(std::memory_order_acquire);
+    if (!historyHeld(hop) && wide == nullptr) {
+        hop = kInitialHop; // cannot happen: reset() makes the storage before it asks
+    }
     b_ = hop;
     m_ = IrPartitioner::transformSize(hop);
     ring_ = IrPartitioner::partitionCount(hop, kHalfSize);
     head_ = 0;
     pos_ = 0;
     clearGathering();
-    clearArray(historyLeft_);
-    clearArray(historyRight_);
-    for (auto& s : slots_) {
-        s->clearConvolution();
-        bindWeights(*s);
+    const bool held = historyHeld(hop);
+    historyLeft_ = held ? heldHistoryLeft_.data() : wide->historyLeft.data();
+    historyRight_ = held ? heldHistoryRight_.data() : wide->historyRight.data();
+    inputs_ = held ? heldInputs_.data() : wide->inputs.data();
+    weights_ = held ? heldWeights_.data() : wide->partitionPointers.data();
+    const size_t span = static_cast<size_t>(ring_) * static_cast<size_t>(m_);
+    std::fill(historyLeft_, historyLeft_ + span, 0.0);
+    std::fill(historyRight_, historyRight_ + span, 0.0);
+    for (int k = 0; k < kSlots; ++k) {
+        CabSlot& s = *slots_[static_cast<size_t>(k)];
+        s.source = held ? s.ownSource.data() : wide->sources.data() + static_cast<size_t>(k) * wide->ring;
+        s.clearConvolution();
+        bindWeights(k);
     }
 }
 
@@ -215,7 +285,7 @@ void ConvolutionEngine::applyRequests()
         if (taken[k]) {
             s.clearConvolution();
             if (reset == 0) {
-                bindWeights(s);
+                bindWeights(k);
             }
         }
         if (s.clearRequest.load(std::memory_order_relaxed)
@@ -295,11 +365,11 @@ void ConvolutionEngine::hopStep()
     head_ = head_ + 1 == ring_ ? 0 : head_ + 1;
     const size_t entry = static_cast<size_t>(head_) * static_cast<size_t>(m);
     if (leftUsers > 0) {
-        fft.forward(gatherLeft_.data(), historyLeft_.data() + entry);
+        fft.forward(gatherLeft_.data(), historyLeft_ + entry);
         ++transforms_;
     }
     if (rightUsers > 0) {
-        fft.forward(gatherRight_.data(), historyRight_.data() + entry);
+        fft.forward(gatherRight_.data(), historyRight_ + entry);
         ++transforms_;
     }
     const double rate = static_cast<double>(rate_);
@@ -353,7 +423,7 @@ void ConvolutionEngine::convolveSlot(CabSlot& s)
         const int channel = s.source[static_cast<size_t>(entry)];
         const size_t offset = static_cast<size_t>(entry) * static_cast<size_t>(m);
         if (channel != 0) {
-            inputs_[static_cast<size_t>(used)] = (channel == 1 ? historyLeft_.data() : historyRight_.data()) + offset;
+            inputs_[static_cast<size_t>(used)] = (channel == 1 ? historyLeft_ : historyRight_) + offset;
             weights_[static_cast<size_t>(used)] = s.weights + static_cast<size_t>(p) * static_cast<size_t>(m);
             ++used;
         }
@@ -368,7 +438,7 @@ void ConvolutionEngine::convolveSlot(CabSlot& s)
         std::fill(tail, tail + b, 0.0);
         return;
     }
-    mac_(inputs_.data(), weights_.data(), used, sum_.data(), m);
+    mac_(inputs_, weights_, used, sum_.data(), m);
     // The partition spectra carry the 1/M of the inverse transform.
     double* result = result_.data();
     partitioner_.fft(m).inverse(sum_.data(), result);

@@ -23,19 +23,11 @@ IrPartitioner::IrPartitioner()
         ffts_[i] = std::make_unique<RealFft>(RealFft::kMinSize << i);
 }
 
-int IrPartitioner::transformSize(int hop)
-{
-    int m = RealFft::kMinSize;
-    while (m < 2 * hop)
-        m *= 2;
-    return m;
-}
-
 int IrPartitioner::largestLayout(int maxLength)
 {
     int largest = 0;
     for (int hop = 1; hop <= kMaxHop; ++hop)
-        largest = std::max(largest, partitionCount(hop, maxLength) * transformSize(hop));
+        largest = std::max(largest, layout(hop, maxLength));
     return largest;
 }
 

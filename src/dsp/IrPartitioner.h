@@ -26,10 +26,18 @@ public:
     IrPartitioner& operator=(const IrPartitioner&) = delete;
 
     // Transform size M for a hop (1 .. kMaxHop).
-    static int transformSize(int hop);
+    static constexpr int transformSize(int hop)
+    {
+        int m = RealFft::kMinSize;
+        while (m < 2 * hop)
+            m *= 2;
+        return m;
+    }
     // Number of partitions an IR of `length` taps needs at this hop.
-    static int partitionCount(int hop, int length) { return (length + hop - 1) / hop; }
-    // Largest partitionCount * transformSize over every hop for IRs of at most maxLength taps.
+    static constexpr int partitionCount(int hop, int length) { return (length + hop - 1) / hop; }
+    // Doubles the partition spectra of an IR of `length` taps take at this hop.
+    static constexpr int layout(int hop, int length) { return partitionCount(hop, length) * transformSize(hop); }
+    // Largest layout over every hop for IRs of at most maxLength taps.
     static int largestLayout(int maxLength);
 
     // Writes partitionCount(hop, length) spectra of transformSize(hop) doubles, back to back,

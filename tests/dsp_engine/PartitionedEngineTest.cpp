@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
+#include <string>
 #include <vector>
 
 using dsp::ConvolutionEngine;
@@ -135,6 +137,52 @@ TEST(PartitionedEngine, MatchesTheSingleBlockSchemeHopByHop)
         for (std::size_t t = 0; t < left.size(); ++t) {
             ASSERT_NEAR(outA[t], outC[t], 1e-6 * (1.0 + std::fabs(outC[t]))) << t;
             ASSERT_NEAR(outB[t], outD[t], 1e-6 * (1.0 + std::fabs(outD[t]))) << t;
+        }
+    }
+}
+
+// An IR meets a hop it was not cut for when "Latency" changes before (or without) its
+// reload: the audio thread cuts it again, in the IR's own buffer for the effect's hops and
+// in storage made on first use for any other hop. Every sample is then exactly what the
+// same IR loaded for that hop gives, through further changes and back again.
+TEST(PartitionedEngine, AnIrCutAgainForAnotherHopPlaysAsOneLoadedForIt)
+{
+    const int n = 2048;
+    const std::vector<PreparedIr> irs = {
+        prepareIr(decayingIr(1024, 71), n), prepareIr(decayingIr(301, 72), n), prepareIr(decayingIr(64, 73), n),
+        prepareIr(decayingIr(999, 74), n), prepareIr(decayingIr(513, 75), n), prepareIr(decayingIr(2, 76), n),
+    };
+    auto loadAll = [&](ConvolutionEngine& e) {
+        for (int k = 0; k < 6; ++k) {
+            plainSlot(e, k, k % 2);
+            e.loadSlot(k, irs[static_cast<size_t>(k)].spectrum.data(), n);
+        }
+    };
+    // The hop the IRs are loaded at, then the hops the engine is reset to, one after another.
+    const std::vector<std::vector<int>> walks = {
+        {64, 512, 128, 64}, {512, 64, 256}, {128, 5, 24, 128}, {256, 100, 512}, {7, 64},
+    };
+    const Samples left = noise(5 * 512, 81);
+    const Samples right = noise(5 * 512, 82);
+    for (const std::vector<int>& walk : walks) {
+        ConvolutionEngine moved(44100.0f);
+        moved.reset(walk[0]);
+        loadAll(moved);
+        run(moved, left, right, 300);
+        for (std::size_t step = 1; step < walk.size(); ++step) {
+            const int hop = walk[step];
+            SCOPED_TRACE("loaded at " + std::to_string(walk[0]) + ", now at " + std::to_string(hop));
+            ConvolutionEngine loaded(44100.0f);
+            loaded.reset(hop);
+            loadAll(loaded);
+            // Both with their glides at rest, so that only the partitions can differ.
+            settle(moved, hop);
+            settle(loaded, hop);
+            const Stereo a = run(moved, left, right, 300);
+            const Stereo b = run(loaded, left, right, 300);
+            EXPECT_EQ(0, std::memcmp(a.left.data(), b.left.data(), a.left.size() * sizeof(float)));
+            EXPECT_EQ(0, std::memcmp(a.right.data(), b.right.data(), a.right.size() * sizeof(float)));
+            EXPECT_GT(std::fabs(a.left[left.size() - 1]) + std::fabs(a.right[left.size() - 1]), 0.0f);
         }
     }
 }
