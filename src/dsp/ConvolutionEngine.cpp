@@ -44,18 +44,6 @@ void clearArray(std::vector<double>& a)
 
 } // namespace
 
-ConvolutionEngine::Wide::Wide()
-    : layout(static_cast<size_t>(IrPartitioner::largestLayout(kHalfSize)))
-    , ring(static_cast<size_t>(IrPartitioner::partitionCount(1, kHalfSize)))
-    , historyLeft(layout, 0.0)
-    , historyRight(layout, 0.0)
-    , weights(kSlots * layout, 0.0)
-    , sources(kSlots * ring, 0)
-    , inputs(ring, nullptr)
-    , partitionPointers(ring, nullptr)
-{
-}
-
 ConvolutionEngine::ConvolutionEngine(float sampleRate)
     : requestedRate_(std::isfinite(sampleRate) && sampleRate > 0.0f ? sampleRate : 44100.0f)
     , loadInverse_(kFftSize)
@@ -82,29 +70,6 @@ ConvolutionEngine::ConvolutionEngine(float sampleRate)
     }
     rate_ = requestedRate_.load(std::memory_order_relaxed);
     applyHop(kInitialHop);
-}
-
-bool ConvolutionEngine::historyHeld(int hop)
-{
-    return IrPartitioner::layout(hop, kHalfSize) <= kHistoryCapacity
-           && IrPartitioner::partitionCount(hop, kHalfSize) <= kRingCapacity;
-}
-
-bool ConvolutionEngine::partitionsHeld(int hop)
-{
-    return IrPartitioner::layout(hop, kHalfSize) <= SlotIr::kPartitionSet;
-}
-
-void ConvolutionEngine::holdWide()
-{
-    if (wide_.load(std::memory_order_acquire) != nullptr) {
-        return;
-    }
-    std::lock_guard<std::mutex> lock(wideMutex_);
-    if (!wideStorage_) {
-        wideStorage_ = std::make_unique<Wide>();
-        wide_.store(wideStorage_.get(), std::memory_order_release);
-    }
 }
 
 int ConvolutionEngine::hop() const
@@ -194,66 +159,6 @@ void ConvolutionEngine::clearGathering()
 {
     clearArray(gatherLeft_);
     clearArray(gatherRight_);
-}
-
-void ConvolutionEngine::bindWeights(int k)
-{
-    CabSlot& s = *slots_[static_cast<size_t>(k)];
-    SlotIr& ir = s.spectrum.front();
-    s.weights = nullptr;
-    s.partitions = 0;
-    if (ir.length == 0) {
-        // Nothing loaded yet, or silence: no partitions.
-        return;
-    }
-    if (ir.hop != b_) {
-        // An IR cut for another hop (a "Latency" change overtook its load, or a reset()
-        // without a load) or for none: cut here, once per load or hop change, a transform
-        // per partition and no allocation. The IR's own buffer takes the effect's hops;
-        // other hops have their own storage.
-        double* out = nullptr;
-        if (partitionsHeld(b_)) {
-            out = ir.partitions.data();
-            ir.hop = b_;
-        } else if (Wide* wide = wide_.load(std::memory_order_acquire)) {
-            out = wide->weights.data() + static_cast<size_t>(k) * wide->layout;
-        } else {
-            return; // cannot happen: whoever asked for this hop made the storage first
-        }
-        partitioner_.partition(ir.taps.data(), ir.length, b_, out);
-        s.weights = out;
-    } else {
-        s.weights = ir.partitions.data();
-    }
-    s.partitions = IrPartitioner::partitionCount(b_, ir.length);
-}
-
-void ConvolutionEngine::applyHop(int hop)
-{
-    Wide* wide = wide_.load(std::memory_order_acquire);
-    if (!historyHeld(hop) && wide == nullptr) {
-        hop = kInitialHop; // cannot happen: reset() makes the storage before it asks
-    }
-    b_ = hop;
-    m_ = IrPartitioner::transformSize(hop);
-    ring_ = IrPartitioner::partitionCount(hop, kHalfSize);
-    head_ = 0;
-    pos_ = 0;
-    clearGathering();
-    const bool held = historyHeld(hop);
-    historyLeft_ = held ? heldHistoryLeft_.data() : wide->historyLeft.data();
-    historyRight_ = held ? heldHistoryRight_.data() : wide->historyRight.data();
-    inputs_ = held ? heldInputs_.data() : wide->inputs.data();
-    weights_ = held ? heldWeights_.data() : wide->partitionPointers.data();
-    const size_t span = static_cast<size_t>(ring_) * static_cast<size_t>(m_);
-    std::fill(historyLeft_, historyLeft_ + span, 0.0);
-    std::fill(historyRight_, historyRight_ + span, 0.0);
-    for (int k = 0; k < kSlots; ++k) {
-        CabSlot& s = *slots_[static_cast<size_t>(k)];
-        s.source = held ? s.ownSource.data() : wide->sources.data() + static_cast<size_t>(k) * wide->ring;
-        s.clearConvolution();
-        bindWeights(k);
-    }
 }
 
 void ConvolutionEngine::applyRequests()
