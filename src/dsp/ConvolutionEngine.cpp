@@ -103,6 +103,12 @@ bool ConvolutionEngine::loadSlot(int slot, const double* spectrum, int fftSize, 
     while (length > 0 && taps[length - 1] == 0.0) {
         --length;
     }
+    if (!std::all_of(taps, taps + length, [](double x) { return std::isfinite(x); })) {
+        // A broken spectrum would poison the slot's output until the next load: it plays
+        // silence instead.
+        std::fill(ir.spectrum.begin(), ir.spectrum.end(), 0.0);
+        length = 0;
+    }
     std::copy(taps, taps + length, ir.taps.begin());
     std::fill(ir.taps.begin() + length, ir.taps.end(), 0.0);
     ir.length = length;

@@ -81,8 +81,9 @@ public:
     // the hop of the last reset() here, on the caller's thread (while the initial hop is in
     // force, the audio thread cuts them, in storage allocated here once). irLength, when the
     // caller knows it, is the number of taps the IR really has (the rest of the spectrum's
-    // period is rounding noise and is not convolved); it is at most H. Returns false,
-    // changing nothing, for a bad slot, a null spectrum or an fftSize other than kFftSize.
+    // period is rounding noise and is not convolved); it is at most H. A spectrum holding a
+    // NaN or an infinity loads as silence. Returns false, changing nothing, for a bad slot,
+    // a null spectrum or an fftSize other than kFftSize.
     bool loadSlot(int slot, const double* spectrum, int fftSize, int irLength = kHalfSize);
 
     // Starts over with a new hop (1 .. kMaxHop; values outside are clamped): clears the

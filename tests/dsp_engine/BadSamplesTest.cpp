@@ -1,13 +1,19 @@
-// What a host's NaN or infinite samples do to the engine: nothing but silence in their place.
+// What NaN or infinite samples do to the engine, from the host or in an IR: nothing but
+// silence in their place.
 #include "EngineRig.h"
 
+#include "TestWav.h"
+
 #include "dsp/ConvolutionEngine.h"
+#include "dsp/IrCache.h"
+#include "dsp/IrPreparer.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <vector>
 
 using dsp::ConvolutionEngine;
@@ -75,6 +81,59 @@ TEST(BadSamples, ABurstOfNonFiniteInputIsHeardAsSilence)
             after += std::fabs(out.left[t]) + std::fabs(out.right[t]);
         }
         EXPECT_GT(after, 10.0);
+    }
+}
+
+// An IR holding a NaN or an infinity, as a spectrum handed to the engine or as samples of a
+// float WAV file loaded the way the effect loads one, leaves its slot silent: the output is
+// what the same engine gives with that slot loaded with silence, the other slot playing on.
+TEST(BadSamples, ABrokenIrLeavesItsSlotSilent)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const PreparedIr good = prepareIr(decayingIr(500, 64), 2048);
+    testwav::TempFolder dir("orvex-broken-ir");
+    dsp::IrPreparer preparer;
+    dsp::IrCache cache(preparer);
+    struct Case {
+        const char* name;
+        std::vector<double> spectrum; // what slot 0 is given
+    };
+    std::vector<Case> cases;
+    for (double bad : {static_cast<double>(nan), static_cast<double>(inf)}) {
+        Case c{bad != bad ? "NaN in the spectrum" : "infinity in the spectrum", good.spectrum};
+        c.spectrum[7] = bad;
+        cases.push_back(c);
+    }
+    for (float bad : {nan, -inf}) {
+        std::vector<float> samples = testwav::decayingIr(400, 65);
+        samples[123] = bad;
+        const std::string path = dir.file(bad != bad ? "nan.wav" : "inf.wav");
+        ASSERT_TRUE(testwav::write(path, samples));
+        Case c{bad != bad ? "NaN in the file" : "infinity in the file", std::vector<double>(2048, 1.0)};
+        int length = -1;
+        cache.prepare(path.c_str(), 44100.0f, c.spectrum.data(), length);
+        cases.push_back(c);
+    }
+    const Samples x = noise(6000, 66);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConvolutionEngine broken(44100.0f);
+        ConvolutionEngine silent(44100.0f);
+        const std::vector<double> silence(2048, 0.0);
+        for (ConvolutionEngine* e : {&broken, &silent}) {
+            e->reset(128);
+            plainSlot(*e, 0, 0);
+            plainSlot(*e, 1, 1);
+            e->loadSlot(1, good.spectrum.data(), 2048);
+        }
+        broken.loadSlot(0, c.spectrum.data(), 2048);
+        silent.loadSlot(0, silence.data(), 2048);
+        const Stereo out = run(broken, x, x, 256);
+        const Stereo expected = run(silent, x, x, 256);
+        EXPECT_EQ(0, std::memcmp(out.left.data(), expected.left.data(), out.left.size() * sizeof(float)));
+        EXPECT_EQ(0, std::memcmp(out.right.data(), expected.right.data(), out.right.size() * sizeof(float)));
+        EXPECT_GT(std::fabs(out.left.back()), 0.0f);
     }
 }
 
