@@ -12,7 +12,6 @@ IrPreparer::IrPreparer()
     : fft_(kFftSize),
       irBuffer_(kFftSize, 0.0),
       irSpectrum_(kFftSize, 0.0),
-      normalised_(kFftSize, 0.0),
       magnitude_(kFftSize, 0.0),
       ratio_(kFftSize, 0.0)
 {
@@ -83,8 +82,7 @@ bool IrPreparer::prepareRead(files::WavReader& reader, bool accepted, float host
     }
 
     fft_.forward(ir, irSpectrum_.data());
-    peak_ = normaliseSpectrum(irSpectrum_.data(), normalised_.data(), n, magnitude_.data(), ratio_.data());
-    std::copy(normalised_.begin(), normalised_.begin() + n, spectrumOut);
+    peak_ = normaliseSpectrum(irSpectrum_.data(), spectrumOut, n, magnitude_.data(), ratio_.data());
     return accepted;
 }
 

@@ -63,7 +63,6 @@ private:
     RealFft fft_;                      // preparation transform of length kFftSize
     std::vector<double> irBuffer_;     // time samples of the IR being prepared, zero padded
     std::vector<double> irSpectrum_;   // forward transform of irBuffer_
-    std::vector<double> normalised_;   // irSpectrum_ divided by its peak magnitude
     std::vector<double> magnitude_;    // per-bin magnitudes (work area of normaliseSpectrum)
     std::vector<double> ratio_;        // per-bin imaginary/real ratios (same)
     double peak_ = 0.0;                // largest bin magnitude of the last IR
