@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -157,6 +159,44 @@ TEST(IrCache, KnowsAFileByItsContent)
     expectSame(viaCache(cache, b, 44100.0f), replaced);
     EXPECT_EQ(cache.reads(), 2);
     EXPECT_EQ(cache.hits(), 1);
+}
+
+// A file too large to hold in memory (here a WAV file with a long chunk before its samples)
+// still loads, from its path as before, and is read again each time rather than remembered.
+TEST(IrCache, AFileTooLargeToHoldIsPreparedFromItsPath)
+{
+    testwav::TempFolder dir("orvex-ircache-large");
+    const std::string small = dir.file("small.wav");
+    const std::string large = dir.file("large.wav");
+    ASSERT_TRUE(testwav::write(small, testwav::decayingIr(200, 3), 1, 48000));
+    std::vector<char> bytes;
+    {
+        std::ifstream in(small, std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ASSERT_GT(bytes.size(), 44u);
+    const std::uint32_t junk = static_cast<std::uint32_t>(IrCache::kMaxFileBytes);
+    {
+        // The header, a "junk" chunk of zeros, then the data chunk of the small file.
+        std::ofstream out(large, std::ios::binary);
+        out.write(bytes.data(), 36);
+        out.write("junk", 4);
+        const char size[4] = {static_cast<char>(junk & 0xFF), static_cast<char>((junk >> 8) & 0xFF),
+                              static_cast<char>((junk >> 16) & 0xFF), static_cast<char>(junk >> 24)};
+        out.write(size, 4);
+        out.seekp(static_cast<std::streamoff>(junk), std::ios::cur);
+        out.write(bytes.data() + 36, static_cast<std::streamsize>(bytes.size() - 36));
+    }
+    ASSERT_GT(std::filesystem::file_size(large), IrCache::kMaxFileBytes);
+    IrPreparer preparer;
+    IrCache cache(preparer);
+    const Loaded expected = direct(small, 44100.0f);
+    ASSERT_TRUE(expected.accepted);
+    ASSERT_GT(expected.length, 0);
+    expectSame(viaCache(cache, large, 44100.0f), expected);
+    expectSame(viaCache(cache, large, 44100.0f), expected);
+    EXPECT_EQ(cache.reads(), 2);
+    EXPECT_EQ(cache.hits(), 0);
 }
 
 // What is not a regular file is never remembered (each request goes to the preparer,
