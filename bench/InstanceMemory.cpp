@@ -10,6 +10,8 @@
 #include "dsp/IrPartitioner.h"
 #include "dsp/IrPreparer.h"
 #include "effect/Orvex.h"
+#include "effect/ParameterTable.h"
+#include "effect/ProgramRecord.h"
 
 #include <cstdio>
 #include <memory>
@@ -54,6 +56,21 @@ InstanceBytes measureInstanceBytes(const std::filesystem::path& dir)
     r.cacheEntry = static_cast<long long>(benchalloc::liveBytes() - before) / files;
 
     r.effect = heldBy([] { return std::make_unique<orvex::Orvex>(benchHost); });
+    // The effect as a session has it: a program with the six files in its cabs.
+    r.effectLoaded = heldBy([&] {
+        auto fx = std::make_unique<orvex::Orvex>(benchHost);
+        std::vector<orvex::ProgramRecord> bank(orvex::kNumPrograms);
+        for (orvex::ProgramRecord& p : bank)
+            p.makeFresh();
+        const std::string folder = dir.string() + "/";
+        for (int cab = 0; cab < orvex::kNumCabs; ++cab) {
+            std::snprintf(bank[0].folder[cab], sizeof bank[0].folder[cab], "%s", folder.c_str());
+            std::snprintf(bank[0].fileName[cab], sizeof bank[0].fileName[cab], "entry%d.wav", cab);
+            bank[0].values[orvex::kRecBypass + cab] = 1.0f;
+        }
+        fx->setChunk(bank.data(), orvex::kBankChunkSize, false);
+        return fx;
+    });
     return r;
 }
 
@@ -68,7 +85,8 @@ void printInstanceBytes(const InstanceBytes& b)
     std::printf("  IrPreparer:                                 %9.1f\n", kb(b.preparer));
     std::printf("  IrCache, empty:                             %9.1f  and per IR kept: %.1f\n", kb(b.cache),
                 kb(b.cacheEntry));
-    std::printf("  Orvex effect, no IR loaded, no editor:      %9.1f\n", kb(b.effect));
+    std::printf("  Orvex effect, no IR loaded, no editor:      %9.1f  and with six cabs loaded: %.1f\n",
+                kb(b.effect), kb(b.effectLoaded));
     std::printf("summary bytes engine %lld effect %lld\n", b.engine, b.effect);
 }
 

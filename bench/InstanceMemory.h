@@ -14,9 +14,10 @@ struct InstanceBytes {
     long long cache = 0;       // an empty IrCache
     long long cacheEntry = 0;  // each IR the cache then keeps (the mean of six)
     long long effect = 0;      // an Orvex effect, no IR loaded, no editor
+    long long effectLoaded = 0; // the same with an IR in each of its six cabs
 };
 
-// Writes six small IR files into `dir` for the cache's entries.
+// Writes six small IR files into `dir`, for the cache's entries and the effect's cabs.
 InstanceBytes measureInstanceBytes(const std::filesystem::path& dir);
 
 void printInstanceBytes(const InstanceBytes& bytes);
