@@ -43,8 +43,10 @@ public:
     std::vector<double> delayLine;       // kDelayCapacity past samples of blockOutput
     std::vector<unsigned char> ownSource; // `source` at the effect's hops (ringCapacity entries)
     unsigned char* source = nullptr;     // per history entry: input convolved then (1 left, 2 right)
-    const double* weights = nullptr;     // partition spectra in use for the current hop
+    double* weights = nullptr;           // partition spectra in use for the current hop
     int partitions = 0;                  // how many of them (0 plays silence)
+    int* cut = &ownCut;                  // how many of those are cut so far (the IR's count, or ownCut)
+    int ownCut = 0;                      // the count for partitions cut into the engine's own storage
     int history = 0;                     // consecutive active hops since the last clear
     bool outputZero = true;              // blockOutput is all zeros (cleared, not convolved since)
     bool lineClear = true;               // delayLine is all zeros, checked (see the mix)

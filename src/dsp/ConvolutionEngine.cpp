@@ -116,9 +116,11 @@ bool ConvolutionEngine::loadSlot(int slot, const double* spectrum, int fftSize, 
     // so the audio thread rarely has to cut one again for another hop (see bindWeights).
     const int hop = this->hop();
     ir.hop = 0;
+    ir.cut = 0;
     if (partitionsHeld(hop)) {
         loadPartitioner_.partition(ir.taps.data(), length, hop, ir.partitions.data());
         ir.hop = hop;
+        ir.cut = IrPartitioner::partitionCount(hop, length);
     } else if (length > 0) {
         holdWide();
     }
@@ -328,6 +330,15 @@ void ConvolutionEngine::convolveSlot(CabSlot& s)
     const int b = b_;
     // Partition p meets the input of p hops ago, through the input the slot convolved then.
     const int count = std::min(s.history, s.partitions);
+    if (*s.cut < count) {
+        // Cut for this hop after the IR was prepared: partition p is first needed p hops
+        // after the change (the history starts empty), so the cutting is spread over them.
+        const SlotIr& ir = s.spectrum.current();
+        for (int p = *s.cut; p < count; ++p) {
+            partitioner_.partitionOne(ir.taps.data(), ir.length, b, p, s.weights + static_cast<size_t>(p) * static_cast<size_t>(m));
+        }
+        *s.cut = count;
+    }
     int used = 0;
     int entry = head_;
     for (int p = 0; p < count; ++p) {

@@ -1,7 +1,7 @@
 // Where each hop's input history and partition spectra live. The effect's hops (64, 128,
 // 256, 512) and the initial hop run on what every engine holds: histories sized for the
 // longest of them, and each prepared IR's own partition buffer, cut for the hop in force
-// (by the loader, or again here by the audio thread when the hop changed after the load).
+// (by the loader, or again by the audio thread when the hop changed after the load).
 // Any other hop needs longer layouts; they are made once, the first time such a hop is
 // asked for, and kept.
 #include "dsp/ConvolutionEngine.h"
@@ -51,28 +51,27 @@ void ConvolutionEngine::bindWeights(int k)
     SlotIr& ir = s.spectrum.front();
     s.weights = nullptr;
     s.partitions = 0;
+    s.cut = &s.ownCut;
+    s.ownCut = 0;
     if (ir.length == 0) {
         // Nothing loaded yet, or silence: no partitions.
         return;
     }
-    if (ir.hop != b_) {
-        // An IR cut for another hop (a "Latency" change overtook its load, or a reset()
-        // without a load) or for none: cut here, once per load or hop change, a transform
-        // per partition and no allocation. The IR's own buffer takes the effect's hops;
-        // other hops have their own storage.
-        double* out = nullptr;
-        if (partitionsHeld(b_)) {
-            out = ir.partitions.data();
+    // An IR cut for another hop (a "Latency" change overtook its load, or a reset()
+    // without a load) or for none is cut again here on the audio thread, without
+    // allocating: into its own buffer for the effect's hops, into the Wide storage for
+    // any other. convolveSlot() cuts each partition when it first needs it.
+    if (partitionsHeld(b_)) {
+        if (ir.hop != b_) {
             ir.hop = b_;
-        } else if (Wide* wide = wide_.load(std::memory_order_acquire)) {
-            out = wide->weights.data() + static_cast<size_t>(k) * wide->layout;
-        } else {
-            return; // cannot happen: whoever asked for this hop made the storage first
+            ir.cut = 0;
         }
-        partitioner_.partition(ir.taps.data(), ir.length, b_, out);
-        s.weights = out;
-    } else {
         s.weights = ir.partitions.data();
+        s.cut = &ir.cut;
+    } else if (Wide* wide = wide_.load(std::memory_order_acquire)) {
+        s.weights = wide->weights.data() + static_cast<size_t>(k) * wide->layout;
+    } else {
+        return; // cannot happen: whoever asked for this hop made the storage first
     }
     s.partitions = IrPartitioner::partitionCount(b_, ir.length);
 }

@@ -9,7 +9,8 @@
 // its partition spectra for the hop in force when it was prepared. Only one hop's: the
 // effect runs one hop at a time, and after a "Latency" change it loads every IR again for
 // the new hop; an IR that meets another hop first is cut again by the audio thread, in its
-// own buffer. All memory is allocated by the constructor.
+// own buffer, a partition at a time as the hops after the change first need them. All memory
+// is allocated by the constructor.
 #pragma once
 
 #include <atomic>
@@ -31,6 +32,7 @@ struct SlotIr {
     std::vector<double> taps;       // time-domain IR, kMaxTaps values, zero past length
     int length = 0;                 // taps that matter (0: the slot plays silence)
     int hop = 0;                    // the hop `partitions` is cut for (0: none)
+    int cut = 0;                    // how many of them are cut so far (all, when prepared)
     std::vector<double> partitions; // kPartitionSet doubles (only length's worth filled)
 };
 

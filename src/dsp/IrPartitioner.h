@@ -43,6 +43,9 @@ public:
     // Writes partitionCount(hop, length) spectra of transformSize(hop) doubles, back to back,
     // to out. taps holds `length` values.
     void partition(const double* taps, int length, int hop, double* out);
+    // Writes the spectrum of partition p alone (0 .. partitionCount - 1) to out: the same
+    // transformSize(hop) doubles that partition() writes for it.
+    void partitionOne(const double* taps, int length, int hop, int p, double* out);
 
     // The transform of size m (16 .. kMaxTransform), for the owner's other work.
     RealFft& fft(int m);
