@@ -75,6 +75,26 @@ inline float silenceIfNotFinite(float x)
     return y;
 }
 
+// Takes `count` input samples into a gathering buffer as doubles, non-finite ones as silence:
+// four at a time where SSE2 is there (the same conversion, so the same bits).
+void gatherInput(const float* in, double* out, int count)
+{
+    int j = 0;
+#if defined(__SSE2__)
+    const __m128i exponent = _mm_set1_epi32(0x7f800000);
+    for (; j + 4 <= count; j += 4) {
+        const __m128i bits = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + j));
+        const __m128i bad = _mm_cmpeq_epi32(_mm_and_si128(bits, exponent), exponent);
+        const __m128 x = _mm_castsi128_ps(_mm_andnot_si128(bad, bits));
+        _mm_storeu_pd(out + j, _mm_cvtps_pd(x));
+        _mm_storeu_pd(out + j + 2, _mm_cvtps_pd(_mm_movehl_ps(x, x)));
+    }
+#endif
+    for (; j < count; ++j) {
+        out[j] = silenceIfNotFinite(in[j]);
+    }
+}
+
 // The delay line of `length` samples (0 and 1 both give one sample) over a stretch: each
 // sample reads the oldest value and stores the new one in its place.
 void runDelay(double* line, int& readPos, int length, const double* in, double* delayed, int count)
@@ -207,10 +227,8 @@ void ConvolutionEngine::processRunning(const float* inL, const float* inR, float
         // Up to the end of the current hop (or of the block).
         const int run = std::min(frames - i, b_ - pos_);
         // The input is taken first: the host may pass the same arrays for the output.
-        for (int j = 0; j < run; ++j) {
-            gatherLeft_[static_cast<size_t>(pos_ + j)] = silenceIfNotFinite(inL[i + j]);
-            gatherRight_[static_cast<size_t>(pos_ + j)] = silenceIfNotFinite(inR[i + j]);
-        }
+        gatherInput(inL + i, gatherLeft_.data() + pos_, run);
+        gatherInput(inR + i, gatherRight_.data() + pos_, run);
         std::fill(accL, accL + run, 0.0);
         std::fill(accR, accR + run, 0.0);
         for (int k = 0; k < kSlots; ++k) {
