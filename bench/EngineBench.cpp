@@ -2,8 +2,9 @@
 // three implementations in the same run: the single-block scheme the engine used before
 // (kept in tests/ as the reference of the partitioned engine), the partitioned engine, and
 // a plain uniformly partitioned FFTW convolver doing the same work (FftwPartitioned).
-// Then the costs the user meets outside the audio thread: loading one IR, stepping to the
-// next cab, a program change with six cabs.
+// Then the block in which a "Latency" change lands, the costs the user meets outside the
+// audio thread (LoadCosts.h: loading one IR, stepping to the next cab, a program change with
+// six cabs) and the heap bytes of one instance (InstanceMemory.h).
 //
 // The counter cpu_per_100s_audio is the CPU time spent per 100 s of audio, that is the
 // cost in percent of one core. Numbers are printed, never asserted; the machine may be
@@ -11,23 +12,17 @@
 // that scripts read:
 //   summary hop 64 rate 44100: old 3.49 new 0.31 reference 0.52
 #include "FftwPartitioned.h"
+#include "InstanceMemory.h"
+#include "LoadCosts.h"
 #include "SingleBlockEngine.h"
 #include "dsp/ConvolutionEngine.h"
-#include "dsp/IrCache.h"
-#include "dsp/IrPreparer.h"
 #include "dsp/RealFft.h"
 #include "dsp/ComplexMac.h"
-#include "effect/EditorLink.h"
-#include "effect/Orvex.h"
-#include "effect/ParameterTable.h"
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <chrono>
-#include <ctime>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -236,204 +231,61 @@ private:
     std::map<std::string, double> cores_; // benchmark name -> percent of one core
 };
 
-// --- Costs outside the audio thread ------------------------------------------------------
-
-// The loading thread's CPU time, so that what the machine gives other programs meanwhile
-// does not count (the benchmark is a native Linux program).
-struct ThreadClock {
-    using time_point = double;
-    static double now()
-    {
-        timespec t;
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
-    }
+// The host block in which a "Latency" change lands (the engine's reset() was called just
+// before it), against an ordinary block at the new hop, in microseconds of the audio
+// thread's CPU time (medians). Either the reset alone, or the reset followed by the reload
+// of all six IRs that the effect sends after it (the loads themselves are not timed: they
+// run on another thread).
+struct HopChange {
+    double ordinary = 0;  // an ordinary block at the new hop
+    double reset = 0;     // the block that takes the reset
+    double reloaded = 0;  // the block that takes the reset and six new IRs
 };
 
-double msSince(double start)
+HopChange measureHopChange(int from, int to)
 {
-    return ThreadClock::now() - start;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-// Mono 24-bit PCM, a decaying noise burst of `seconds`.
-void writeWav24(const std::string& path, int rate, double seconds, unsigned seed)
-{
-    const int frames = static_cast<int>(rate * seconds);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) {
-        return;
-    }
-    auto u32 = [&](std::uint32_t v) { std::fwrite(&v, 4, 1, f); };
-    auto u16 = [&](std::uint16_t v) { std::fwrite(&v, 2, 1, f); };
-    const std::uint32_t dataSize = static_cast<std::uint32_t>(frames) * 3u;
-    std::fwrite("RIFF", 1, 4, f);
-    u32(36 + dataSize);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(static_cast<std::uint32_t>(rate));
-    u32(static_cast<std::uint32_t>(rate * 3));
-    u16(3);
-    u16(24);
-    std::fwrite("data", 1, 4, f);
-    u32(dataSize);
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> u(-1.0, 1.0);
-    std::vector<unsigned char> bytes(static_cast<size_t>(dataSize));
-    for (int i = 0; i < frames; ++i) {
-        const double v = 0.9 * u(rng) * std::exp(-8.0 * i / frames);
-        const std::int32_t s = static_cast<std::int32_t>(v * 8388607.0);
-        bytes[static_cast<size_t>(3 * i)] = static_cast<unsigned char>(s & 0xff);
-        bytes[static_cast<size_t>(3 * i + 1)] = static_cast<unsigned char>((s >> 8) & 0xff);
-        bytes[static_cast<size_t>(3 * i + 2)] = static_cast<unsigned char>((s >> 16) & 0xff);
-    }
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
-
-// The part of an editor that "Next cab" needs: a cab's menu of eight files that steps with
-// wrap-around. (The real editor lists the folder when it opens; its model steps the same way.)
-class MenuOnly : public orvex::EditorLink {
-public:
-    void setParameter(int, float) override {}
-    void clearCabFile(int) override {}
-    void selectCabFile(const char*, int, std::int32_t& index) override { index = 0; }
-    void setCabFolders(const char* const[6]) override {}
-    void setCabFileIndices(const std::int32_t[6]) override {}
-    void getCabFileSelection(int, std::int32_t& index, char* name) override { entry(index = 0, name); }
-    void stepCabFileNext(int, std::int32_t& index, char* name) override { entry(index = (index + 1) % 8, name); }
-    void stepCabFilePrevious(int, std::int32_t& index, char* name) override { entry(index = (index + 7) % 8, name); }
-    void listFolder(int, const char*) override {}
-
-private:
-    static void entry(int index, char* name) { std::snprintf(name, 64, "cab%d.wav", index); }
-};
-
-vst::IntPtr VSTCALLBACK benchHost(vst::AEffect*, vst::Int32 opcode, vst::Int32, vst::IntPtr, void*, float)
-{
-    return opcode == vst::audioMasterVersion ? 2400 : 0;
-}
-
-struct OffThread {
-    double load1s = 0, load6s = 0, loadCached = 0; // ms
-    double nextCold = 0, nextCached = 0;           // ms per "Next cab" step
-    double programCold = 0, programCached = 0, programWorst = 0; // ms per program change
-    int stepsLoaded = 0;                           // loads the steps ran (0: stepping did nothing)
-};
-
-OffThread measureOffThread(const std::filesystem::path& dir)
-{
-    OffThread r;
-    const std::string one = (dir / "one-second.wav").string();
-    const std::string six = (dir / "six-seconds.wav").string();
-    writeWav24(one, 96000, 1.0, 1);
-    writeWav24(six, 96000, 6.0, 2);
-
-    // One IR load as the effect runs it without a cache: read, resample, prepare, partition.
-    dsp::IrPreparer preparer;
+    const Signal& in = signal();
+    std::vector<float> outL(kHostBlock);
+    std::vector<float> outR(kHostBlock);
     dsp::ConvolutionEngine engine(44100.0f);
-    std::vector<double> spectrum(static_cast<size_t>(kN));
-    auto timeLoad = [&](const std::string& path) {
-        std::vector<double> times;
-        for (int i = 0; i < 15; ++i) {
-            const double start = ThreadClock::now();
-            preparer.prepare(path.c_str(), 44100.0f, kN, spectrum.data());
-            engine.loadSlot(0, spectrum.data(), kN, preparer.irLength());
-            times.push_back(msSince(start));
-        }
-        return median(times);
+    std::vector<std::vector<double>> spectra;
+    for (int k = 0; k < 6; ++k) {
+        configure(engine, k);
+        spectra.push_back(spectrumOf(sixIrs()[static_cast<size_t>(k)]));
+        engine.loadSlot(k, spectra.back().data(), kN);
+    }
+    engine.setOutput(0.5f);
+    size_t offset = 0;
+    auto block = [&] {
+        const double start = bench::ThreadClock::now();
+        engine.process(in.left.data() + offset, in.right.data() + offset, outL.data(), outR.data(), kHostBlock);
+        const double us = 1000.0 * bench::msSince(start);
+        offset = offset + 2 * kHostBlock > in.left.size() ? 0 : offset + kHostBlock;
+        return us;
     };
-    r.load1s = timeLoad(one);
-    r.load6s = timeLoad(six);
-    dsp::IrCache cache(preparer);
-    {
-        std::vector<double> times;
-        int length = 0;
-        cache.prepare(six.c_str(), 44100.0f, spectrum.data(), length);
-        for (int i = 0; i < 15; ++i) {
-            const double start = ThreadClock::now();
-            cache.prepare(six.c_str(), 44100.0f, spectrum.data(), length);
-            engine.loadSlot(0, spectrum.data(), kN, length);
-            times.push_back(msSince(start));
+    auto settleAt = [&](int hop) {
+        engine.reset(hop);
+        for (int i = 0; i < 8; ++i) {
+            block();
         }
-        r.loadCached = median(times);
-    }
-
-    // The effect: a folder of 1 s IRs, eight to step through and six for each of two
-    // programs, so that every first use reads its file.
-    const std::string folder = dir.string() + "/";
-    for (int i = 0; i < 8; ++i) {
-        writeWav24(folder + "cab" + std::to_string(i) + ".wav", 96000, 1.0, 10u + static_cast<unsigned>(i));
-    }
-    for (int program = 0; program < 2; ++program) {
-        for (int cab = 0; cab < orvex::kNumCabs; ++cab) {
-            writeWav24(folder + "p" + std::to_string(program) + "cab" + std::to_string(cab) + ".wav", 96000, 1.0,
-                       20u + static_cast<unsigned>(8 * program + cab));
-        }
-    }
-    auto bankWith = [&](int programs, const char* pattern) {
-        std::vector<orvex::ProgramRecord> bank(orvex::kNumPrograms);
-        for (orvex::ProgramRecord& p : bank) {
-            p.makeFresh();
-        }
-        for (int program = 0; program < programs; ++program) {
-            orvex::ProgramRecord& p = bank[static_cast<size_t>(program)];
-            for (int cab = 0; cab < orvex::kNumCabs; ++cab) {
-                std::snprintf(p.folder[cab], sizeof p.folder[cab], "%s", folder.c_str());
-                std::snprintf(p.fileName[cab], sizeof p.fileName[cab], pattern, program, cab);
-                p.values[orvex::kRecBypass + cab] = 1.0f;
-            }
-        }
-        return bank;
     };
-
-    // "Next cab" on cab 1, whose menu holds cab0.wav .. cab7.wav.
-    {
-        orvex::Orvex fx(benchHost);
-        std::vector<orvex::ProgramRecord> bank = bankWith(1, "p%dcab%d.wav");
-        std::snprintf(bank[0].fileName[0], sizeof bank[0].fileName[0], "cab0.wav");
-        fx.setChunk(bank.data(), orvex::kBankChunkSize, false);
-        MenuOnly menu;
-        fx.setEditorLink(&menu);
-        const int before = fx.loadCount();
-        std::vector<double> cold;
-        std::vector<double> warm;
-        for (int i = 0; i < 24; ++i) {
-            const double start = ThreadClock::now();
-            fx.setParameter(orvex::kNext, 1.0f);
-            (i < 7 ? cold : warm).push_back(msSince(start));
+    std::vector<double> ordinary, reset, reloaded;
+    for (int round = 0; round < 41; ++round) {
+        settleAt(from);
+        engine.reset(to);
+        reset.push_back(block());
+        for (int i = 0; i < 6; ++i) {
+            block();
         }
-        r.stepsLoaded = fx.loadCount() - before;
-        r.nextCold = median(cold);
-        r.nextCached = median(warm);
-        fx.setEditorLink(nullptr);
-    }
-
-    // Program changes between two programs of six cabs each.
-    orvex::Orvex fx(benchHost);
-    std::vector<orvex::ProgramRecord> bank = bankWith(2, "p%dcab%d.wav");
-    fx.setChunk(bank.data(), orvex::kBankChunkSize, false);
-    std::vector<double> changes;
-    for (int i = 0; i < 22; ++i) {
-        const double start = ThreadClock::now();
-        fx.setProgram(i % 2 == 0 ? 1 : 0);
-        const double ms = msSince(start);
-        if (i == 0) {
-            r.programCold = ms;
-        } else if (i >= 2) {
-            changes.push_back(ms);
-            r.programWorst = std::max(r.programWorst, ms);
+        ordinary.push_back(block());
+        settleAt(from);
+        engine.reset(to);
+        for (int k = 0; k < 6; ++k) {
+            engine.loadSlot(k, spectra[static_cast<size_t>(k)].data(), kN);
         }
+        reloaded.push_back(block());
     }
-    r.programCached = median(changes);
-    return r;
+    return {bench::median(ordinary), bench::median(reset), bench::median(reloaded)};
 }
 
 } // namespace
@@ -449,7 +301,8 @@ int main(int argc, char** argv)
 
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "orvex-bench-irs";
     std::filesystem::create_directories(dir);
-    const OffThread off = measureOffThread(dir);
+    const bench::OffThread off = bench::measureOffThread(dir);
+    const bench::InstanceBytes bytes = bench::measureInstanceBytes(dir);
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
 
@@ -466,17 +319,29 @@ int main(int argc, char** argv)
                         f > 0 ? n / f : 0.0, o > 0 ? n / o : 0.0);
         }
     }
+    std::printf("\nThe %d-sample host block that takes a \"Latency\" change, us of CPU (median of 41):\n",
+                kHostBlock);
+    std::printf("%-11s %9s %9s %9s %13s %13s\n", "hops", "ordinary", "reset", "+reload", "reset/ord",
+                "+reload/ord");
+    for (const auto& pair : {std::make_pair(512, 64), std::make_pair(64, 512), std::make_pair(128, 256)}) {
+        const HopChange c = measureHopChange(pair.first, pair.second);
+        std::printf("%4d -> %-4d %9.2f %9.2f %9.2f %13.2f %13.2f\n", pair.first, pair.second, c.ordinary, c.reset,
+                    c.reloaded, c.reset / c.ordinary, c.reloaded / c.ordinary);
+    }
     std::printf("\nCPU time of the loading thread:\n");
     std::printf("IR load, read + resample + prepare + partition (median of 15):\n");
     std::printf("  1 s 96 kHz 24-bit file: %8.3f ms\n", off.load1s);
     std::printf("  6 s 96 kHz 24-bit file: %8.3f ms\n", off.load6s);
-    std::printf("  6 s file again, from the IR cache: %8.3f ms\n", off.loadCached);
+    std::printf("  the same files again, from the IR cache: 1 s %8.3f ms, 6 s %8.3f ms\n", off.loadCached1s,
+                off.loadCached);
     std::printf("\"Next cab\" step through eight 1 s 96 kHz files (%d loads):\n", off.stepsLoaded);
     std::printf("  first round (files read): %8.3f ms, later rounds (cached): %8.3f ms\n", off.nextCold,
                 off.nextCached);
     std::printf("Program change with six cabs:\n");
     std::printf("  first (files read): %8.3f ms; cabs already loaded: median %8.3f ms, worst %8.3f ms\n",
                 off.programCold, off.programCached, off.programWorst);
+    std::printf("\n");
+    bench::printInstanceBytes(bytes);
     std::printf("\n");
     for (int rate : kRates) {
         for (int hop : kHops) {

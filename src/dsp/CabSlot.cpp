@@ -4,12 +4,12 @@
 
 namespace dsp {
 
-CabSlot::CabSlot(int ringCapacity, int ownWeightCapacity)
+CabSlot::CabSlot(int ringCapacity)
     : overlapTail(kMaxHop, 0.0)
     , blockOutput(kMaxHop, 0.0)
     , delayLine(kDelayCapacity, 0.0)
-    , source(static_cast<size_t>(ringCapacity), 0)
-    , ownWeights(static_cast<size_t>(ownWeightCapacity), 0.0)
+    , ownSource(static_cast<size_t>(ringCapacity), 0)
+    , source(ownSource.data())
 {
 }
 

@@ -1,7 +1,8 @@
 // One of the six cabinet slots: the controls that parameter changes write, the hand-over
 // of its prepared IR, and the audio thread's own state (convolution history, overlap,
 // delay line, filters, smoothed values). Every array is allocated by the constructor at
-// the largest size the engine can switch to; nothing is allocated afterwards.
+// the largest size the effect's hops need; nothing is allocated afterwards. (What other
+// hops need, the engine holds apart.)
 //
 // Thread use: `controls` and `spectrum.writable()/publish()` from non-audio threads;
 // everything else belongs to the audio thread (ConvolutionEngine::process) and may be read
@@ -24,9 +25,8 @@ public:
     // stored delay means the same number of samples at any host rate.
     static constexpr int kDelayCapacity = 220;
 
-    // ringCapacity: partitions the engine's input history can hold; ownWeights: doubles of
-    // the largest partition layout (see IrPartitioner::largestLayout).
-    CabSlot(int ringCapacity, int ownWeights);
+    // ringCapacity: entries of the engine's input history at the effect's hops.
+    explicit CabSlot(int ringCapacity);
     CabSlot(const CabSlot&) = delete;
     CabSlot& operator=(const CabSlot&) = delete;
 
@@ -41,10 +41,12 @@ public:
     std::vector<double> overlapTail;     // second half of the last hop's inverse transform
     std::vector<double> blockOutput;     // this hop's convolved, filtered samples
     std::vector<double> delayLine;       // kDelayCapacity past samples of blockOutput
-    std::vector<unsigned char> source;   // per history entry: input convolved then (1 left, 2 right)
-    std::vector<double> ownWeights;      // partition spectra cut here for a hop the loader did not cut
-    const double* weights = nullptr;     // partition spectra in use for the current hop
+    std::vector<unsigned char> ownSource; // `source` at the effect's hops (ringCapacity entries)
+    unsigned char* source = nullptr;     // per history entry: input convolved then (1 left, 2 right)
+    double* weights = nullptr;           // partition spectra in use for the current hop
     int partitions = 0;                  // how many of them (0 plays silence)
+    int* cut = &ownCut;                  // how many of those are cut so far (the IR's count, or ownCut)
+    int ownCut = 0;                      // the count for partitions cut into the engine's own storage
     int history = 0;                     // consecutive active hops since the last clear
     bool outputZero = true;              // blockOutput is all zeros (cleared, not convolved since)
     bool lineClear = true;               // delayLine is all zeros, checked (see the mix)

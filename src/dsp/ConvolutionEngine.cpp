@@ -51,21 +51,22 @@ ConvolutionEngine::ConvolutionEngine(float sampleRate)
     , mac_(bestComplexMac())
     , gatherLeft_(IrPartitioner::kMaxTransform, 0.0)
     , gatherRight_(IrPartitioner::kMaxTransform, 0.0)
-    , historyLeft_(static_cast<size_t>(IrPartitioner::largestLayout(kHalfSize)), 0.0)
-    , historyRight_(historyLeft_.size(), 0.0)
+    , heldHistoryLeft_(kHistoryCapacity, 0.0)
+    , heldHistoryRight_(kHistoryCapacity, 0.0)
+    , heldInputs_(kRingCapacity, nullptr)
+    , heldWeights_(kRingCapacity, nullptr)
     , sum_(IrPartitioner::kMaxTransform, 0.0)
     , result_(IrPartitioner::kMaxTransform, 0.0)
-    , inputs_(kHalfSize, nullptr)
-    , weights_(kHalfSize, nullptr)
     , delayed_(kMaxHop, 0.0)
     , volumes_(kMaxHop, 0.0)
     , mixLeft_(kMaxHop, 0.0)
     , mixRight_(kMaxHop, 0.0)
 {
-    const int ringCapacity = IrPartitioner::partitionCount(1, kHalfSize);
-    const int layout = IrPartitioner::largestLayout(kHalfSize);
+    static_assert(IrPartitioner::layout(64, kHalfSize) == SlotIr::kPartitionSet
+                      && IrPartitioner::layout(512, kHalfSize) == SlotIr::kPartitionSet,
+                  "a prepared IR holds the partitions of each of the effect's hops");
     for (auto& s : slots_) {
-        s = std::make_unique<CabSlot>(ringCapacity, layout);
+        s = std::make_unique<CabSlot>(kRingCapacity);
     }
     rate_ = requestedRate_.load(std::memory_order_relaxed);
     applyHop(kInitialHop);
@@ -102,11 +103,26 @@ bool ConvolutionEngine::loadSlot(int slot, const double* spectrum, int fftSize, 
     while (length > 0 && taps[length - 1] == 0.0) {
         --length;
     }
+    if (!std::all_of(taps, taps + length, [](double x) { return std::isfinite(x); })) {
+        // A broken spectrum would poison the slot's output until the next load: it plays
+        // silence instead.
+        std::fill(ir.spectrum.begin(), ir.spectrum.end(), 0.0);
+        length = 0;
+    }
     std::copy(taps, taps + length, ir.taps.begin());
     std::fill(ir.taps.begin() + length, ir.taps.end(), 0.0);
     ir.length = length;
-    for (int set = 0; set < SlotIr::kHops; ++set) {
-        loadPartitioner_.partition(ir.taps.data(), length, 64 << set, ir.partitionsFor(set));
+    // Cut for the hop in force. The effect loads every IR again after a "Latency" change,
+    // so the audio thread rarely has to cut one again for another hop (see bindWeights).
+    const int hop = this->hop();
+    ir.hop = 0;
+    ir.cut = 0;
+    if (partitionsHeld(hop)) {
+        loadPartitioner_.partition(ir.taps.data(), length, hop, ir.partitions.data());
+        ir.hop = hop;
+        ir.cut = IrPartitioner::partitionCount(hop, length);
+    } else if (length > 0) {
+        holdWide();
     }
     // Publishing also stands for the clears of a load: the audio thread applies them
     // when it takes the new IR, so the new IR always starts from silence and never
@@ -122,8 +138,13 @@ void ConvolutionEngine::reset(int hop)
     // are clamped rather than refused so that the reset (which callers rely on for
     // starting clean) still happens.
     const int b = std::clamp(hop, 1, kMaxHop);
-    requestedHop_.store(b, std::memory_order_release);
+    if (!historyHeld(b) || !partitionsHeld(b)) {
+        holdWide();
+    }
+    // The request before the hop: a loader that sees the new hop and publishes an IR cut
+    // for it then also makes the request visible to the audio thread that takes the IR.
     resetRequest_.store(b, std::memory_order_release);
+    requestedHop_.store(b, std::memory_order_release);
 }
 
 void ConvolutionEngine::clearSlot(int slot)
@@ -146,44 +167,6 @@ void ConvolutionEngine::clearGathering()
 {
     clearArray(gatherLeft_);
     clearArray(gatherRight_);
-}
-
-void ConvolutionEngine::bindWeights(CabSlot& s)
-{
-    const SlotIr& ir = s.spectrum.current();
-    if (ir.length == 0) {
-        // Nothing loaded yet, or silence: no partitions.
-        s.weights = nullptr;
-        s.partitions = 0;
-        return;
-    }
-    s.partitions = IrPartitioner::partitionCount(b_, ir.length);
-    const int set = SlotIr::standardHopIndex(b_);
-    if (set >= 0) {
-        s.weights = ir.partitionsFor(set);
-        return;
-    }
-    // Only the four hops the effect offers are cut by the loader. Any other hop (the
-    // placeholder before the first reset, or a caller's own) is cut here, once per load
-    // or hop change: a transform per partition, no allocation.
-    partitioner_.partition(ir.taps.data(), ir.length, b_, s.ownWeights.data());
-    s.weights = s.ownWeights.data();
-}
-
-void ConvolutionEngine::applyHop(int hop)
-{
-    b_ = hop;
-    m_ = IrPartitioner::transformSize(hop);
-    ring_ = IrPartitioner::partitionCount(hop, kHalfSize);
-    head_ = 0;
-    pos_ = 0;
-    clearGathering();
-    clearArray(historyLeft_);
-    clearArray(historyRight_);
-    for (auto& s : slots_) {
-        s->clearConvolution();
-        bindWeights(*s);
-    }
 }
 
 void ConvolutionEngine::applyRequests()
@@ -215,7 +198,7 @@ void ConvolutionEngine::applyRequests()
         if (taken[k]) {
             s.clearConvolution();
             if (reset == 0) {
-                bindWeights(s);
+                bindWeights(k);
             }
         }
         if (s.clearRequest.load(std::memory_order_relaxed)
@@ -295,11 +278,11 @@ void ConvolutionEngine::hopStep()
     head_ = head_ + 1 == ring_ ? 0 : head_ + 1;
     const size_t entry = static_cast<size_t>(head_) * static_cast<size_t>(m);
     if (leftUsers > 0) {
-        fft.forward(gatherLeft_.data(), historyLeft_.data() + entry);
+        fft.forward(gatherLeft_.data(), historyLeft_ + entry);
         ++transforms_;
     }
     if (rightUsers > 0) {
-        fft.forward(gatherRight_.data(), historyRight_.data() + entry);
+        fft.forward(gatherRight_.data(), historyRight_ + entry);
         ++transforms_;
     }
     const double rate = static_cast<double>(rate_);
@@ -347,13 +330,22 @@ void ConvolutionEngine::convolveSlot(CabSlot& s)
     const int b = b_;
     // Partition p meets the input of p hops ago, through the input the slot convolved then.
     const int count = std::min(s.history, s.partitions);
+    if (*s.cut < count) {
+        // Cut for this hop after the IR was prepared: partition p is first needed p hops
+        // after the change (the history starts empty), so the cutting is spread over them.
+        const SlotIr& ir = s.spectrum.current();
+        for (int p = *s.cut; p < count; ++p) {
+            partitioner_.partitionOne(ir.taps.data(), ir.length, b, p, s.weights + static_cast<size_t>(p) * static_cast<size_t>(m));
+        }
+        *s.cut = count;
+    }
     int used = 0;
     int entry = head_;
     for (int p = 0; p < count; ++p) {
         const int channel = s.source[static_cast<size_t>(entry)];
         const size_t offset = static_cast<size_t>(entry) * static_cast<size_t>(m);
         if (channel != 0) {
-            inputs_[static_cast<size_t>(used)] = (channel == 1 ? historyLeft_.data() : historyRight_.data()) + offset;
+            inputs_[static_cast<size_t>(used)] = (channel == 1 ? historyLeft_ : historyRight_) + offset;
             weights_[static_cast<size_t>(used)] = s.weights + static_cast<size_t>(p) * static_cast<size_t>(m);
             ++used;
         }
@@ -368,7 +360,7 @@ void ConvolutionEngine::convolveSlot(CabSlot& s)
         std::fill(tail, tail + b, 0.0);
         return;
     }
-    mac_(inputs_.data(), weights_.data(), used, sum_.data(), m);
+    mac_(inputs_, weights_, used, sum_.data(), m);
     // The partition spectra carry the 1/M of the inverse transform.
     double* result = result_.data();
     partitioner_.fft(m).inverse(sum_.data(), result);

@@ -12,14 +12,19 @@
 // the input with the IR, B samples late, as with a single transform of the whole IR per
 // hop, at a fraction of the cost: M-point transforms instead of 2048-point ones.
 //
-// Real-time rule: the constructor allocates everything, for the largest layouts the engine
-// can switch to. process() never allocates, locks, waits or makes a system call.
+// Real-time rule: the constructor allocates everything the effect's hops (64, 128, 256 and
+// 512, chosen by "Latency") and the initial hop need, for the largest of them, so that a
+// "Latency" change allocates nothing. Any other hop has partition layouts or input
+// histories longer than these; what it needs is allocated once, by the first reset() that
+// asks for such a hop (or loadSlot() while the initial hop is in force), and then kept.
+// process() never allocates, locks, waits or makes a system call.
 //
 // Threads:
 //  - process() runs on the host's audio thread, one call at a time.
 //  - Everything else may be called from any other thread while process() runs.
 //    loadSlot() calls must not overlap each other (the effect serialises IR loads with a
-//    mutex that the audio thread never takes); the other calls are plain atomic stores.
+//    mutex that the audio thread never takes); the other calls are plain atomic stores
+//    (reset() also takes a mutex of its own, for a hop none of the effect's, to allocate).
 // Requests (a new IR and the clears of a load, a bypass clear, a new hop, a new sample
 // rate) are picked up by the audio thread at the start of its next process() block, never
 // in the middle of one. With no audio thread running concurrently, this gives exactly the
@@ -38,6 +43,7 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace dsp {
@@ -72,14 +78,18 @@ public:
     // Publishes a prepared spectrum (packed layout, fftSize doubles) for a slot, and asks
     // for the clears of a load: both input gathering buffers and the slot's overlap and
     // history. The IR's taps are recovered from the spectrum and cut into partitions for
-    // every hop here, on the caller's thread. irLength, when the caller knows it, is the
-    // number of taps the IR really has (the rest of the spectrum's period is rounding
-    // noise and is not convolved); it is at most H. Returns false, changing nothing, for a
-    // bad slot, a null spectrum or an fftSize other than kFftSize.
+    // the hop of the last reset() here, on the caller's thread (while the initial hop is in
+    // force, the audio thread cuts them, in storage allocated here once). irLength, when the
+    // caller knows it, is the number of taps the IR really has (the rest of the spectrum's
+    // period is rounding noise and is not convolved); it is at most H. A spectrum holding a
+    // NaN or an infinity loads as silence. Returns false, changing nothing, for a bad slot,
+    // a null spectrum or an fftSize other than kFftSize.
     bool loadSlot(int slot, const double* spectrum, int fftSize, int irLength = kHalfSize);
 
     // Starts over with a new hop (1 .. kMaxHop; values outside are clamped): clears the
-    // gathering buffers, the input history and every slot's overlap, hop position 0.
+    // gathering buffers, the input history and every slot's overlap, hop position 0. A hop
+    // other than 64, 128, 256, 512 and kInitialHop may allocate (once, and it may throw
+    // std::bad_alloc): ask for such a hop off the audio thread.
     void reset(int hop);
 
     // A slot switched off: clears its overlap, output block and history. Bad slots are ignored.
@@ -93,7 +103,8 @@ public:
     void setRunning(bool on) { running_.store(on ? 1 : 0, std::memory_order_relaxed); }
 
     // Audio thread. Any block length; the host may pass the same arrays for input and
-    // output. Null arrays or a length below 1 do nothing.
+    // output. Null arrays or a length below 1 do nothing. A NaN or infinite input sample
+    // counts as silence, running or not: nothing non-finite reaches the slots or the output.
     void process(const float* inL, const float* inR, float* outL, float* outR, int frames);
 
     // Inspection, for the audio thread or while no audio thread runs.
@@ -104,9 +115,36 @@ public:
     long long transformCount() const { return transforms_; }
 
 private:
+    // What every engine holds, sized for the effect's hops and the initial hop: the input
+    // history of one channel (doubles) and its entries.
+    static constexpr int kHistoryCapacity =
+        IrPartitioner::layout(kInitialHop, kHalfSize) > 2 * kHalfSize ? IrPartitioner::layout(kInitialHop, kHalfSize)
+                                                                      : 2 * kHalfSize;
+    static constexpr int kRingCapacity = IrPartitioner::partitionCount(64, kHalfSize);
+    // Whether a hop's history fits what every engine holds, and its partitions what a
+    // prepared IR holds; any other hop runs on the Wide storage.
+    static bool historyHeld(int hop);
+    static bool partitionsHeld(int hop);
+
+    // The storage of the hops that need more than the above: allocated once, the first
+    // time one is asked for, and kept until the engine goes.
+    struct Wide {
+        Wide();
+        std::size_t layout;               // doubles of the longest partition layout of all hops
+        std::size_t ring;                 // entries of the longest history of all hops
+        std::vector<double> historyLeft;  // the longest history of all hops, left input
+        std::vector<double> historyRight; // the same, right input
+        std::vector<double> weights;      // per slot: its partition spectra, the longest layout
+        std::vector<unsigned char> sources; // per slot: its `source`, the longest ring
+        std::vector<const double*> inputs;  // a slot's input spectra, the longest ring
+        std::vector<const double*> partitionPointers; // the matching partition spectra
+    };
+    // Non-audio threads: makes sure the Wide storage exists.
+    void holdWide();
+
     void applyRequests();
     void applyHop(int hop);
-    void bindWeights(CabSlot& s);
+    void bindWeights(int k);
     void clearGathering();
     void processRunning(const float* inL, const float* inR, float* outL, float* outR, int frames);
     void processStopped(const float* inL, const float* inR, float* outL, float* outR, int frames);
@@ -143,12 +181,17 @@ private:
 
     // Loading threads only (serialised by the caller).
     RealFft loadInverse_;               // spectrum -> taps, length N
-    IrPartitioner loadPartitioner_;     // taps -> partition spectra for the four hops
+    IrPartitioner loadPartitioner_;     // taps -> partition spectra for the hop in force
     std::vector<double> loadTaps_;      // N doubles: the inverse transform of a spectrum
+
+    // The Wide storage: made by non-audio threads under wideMutex_, published through wide_.
+    std::mutex wideMutex_;              // serialises the making
+    std::unique_ptr<Wide> wideStorage_; // owns it (null until a hop needs it)
+    std::atomic<Wide*> wide_{nullptr};  // what the audio thread reads
 
     // Audio thread only.
     ComplexMacFn mac_;               // the fastest multiply-accumulate this processor runs
-    IrPartitioner partitioner_;       // transforms of every size; cuts IRs for odd hops
+    IrPartitioner partitioner_;       // transforms of every size; cuts IRs again for another hop
     float rate_;                      // sample rate in force (filters use it)
     int b_;                           // hop B in force
     int m_;                           // transform size M for b_
@@ -158,12 +201,16 @@ private:
     long long transforms_ = 0;        // transforms run (inspection)
     std::vector<double> gatherLeft_;  // left input of the current hop, zero past b_
     std::vector<double> gatherRight_; // right input of the current hop, zero past b_
-    std::vector<double> historyLeft_;  // ring_ spectra of M doubles: the left input's last hops
-    std::vector<double> historyRight_; // the same for the right input
+    std::vector<double> heldHistoryLeft_;  // the left history at the held hops (kHistoryCapacity)
+    std::vector<double> heldHistoryRight_; // the same for the right input
+    std::vector<const double*> heldInputs_;  // `inputs_` at the held hops (kRingCapacity)
+    std::vector<const double*> heldWeights_; // `weights_` at the held hops (kRingCapacity)
+    double* historyLeft_ = nullptr;   // ring_ spectra of M doubles: the left input's last hops
+    double* historyRight_ = nullptr;  // the same for the right input
+    const double** inputs_ = nullptr;  // a slot's input spectra, newest first (ring_)
+    const double** weights_ = nullptr; // the matching partition spectra
     std::vector<double> sum_;          // a slot's sum of products (M doubles)
     std::vector<double> result_;       // its inverse transform
-    std::vector<const double*> inputs_;  // a slot's input spectra, newest first
-    std::vector<const double*> weights_; // the matching partition spectra
     std::vector<double> delayed_;        // a slot's delay-line output over a stretch (kMaxHop)
     std::vector<double> volumes_;        // a slot's gliding volume over a stretch (kMaxHop)
     std::vector<double> mixLeft_;        // the left mix over a stretch (kMaxHop)

@@ -11,6 +11,8 @@
 #include "dsp/ConvolutionEngine.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -55,6 +57,41 @@ void stepGlides(const double* targets, float* values, int count, int steps)
         for (int m = 0; m < n; ++m) {
             values[moving[m]] = glide(targets[moving[m]], values[moving[m]]);
         }
+    }
+}
+
+// A NaN or an infinity from the host is taken as silence. Kept, it would stay in the
+// convolution history for a whole IR length and in a strip filter's feedback for good,
+// silencing the cab long after the host's burst is over. The test is on the bits (every
+// exponent bit set), so that every finite sample, denormals and -0 included, passes as it
+// came, and the loops stay free of branches.
+inline float silenceIfNotFinite(float x)
+{
+    std::uint32_t bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    bits = (bits & 0x7f800000u) == 0x7f800000u ? 0u : bits;
+    float y;
+    std::memcpy(&y, &bits, sizeof y);
+    return y;
+}
+
+// Takes `count` input samples into a gathering buffer as doubles, non-finite ones as silence:
+// four at a time where SSE2 is there (the same conversion, so the same bits).
+void gatherInput(const float* in, double* out, int count)
+{
+    int j = 0;
+#if defined(__SSE2__)
+    const __m128i exponent = _mm_set1_epi32(0x7f800000);
+    for (; j + 4 <= count; j += 4) {
+        const __m128i bits = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + j));
+        const __m128i bad = _mm_cmpeq_epi32(_mm_and_si128(bits, exponent), exponent);
+        const __m128 x = _mm_castsi128_ps(_mm_andnot_si128(bad, bits));
+        _mm_storeu_pd(out + j, _mm_cvtps_pd(x));
+        _mm_storeu_pd(out + j + 2, _mm_cvtps_pd(_mm_movehl_ps(x, x)));
+    }
+#endif
+    for (; j < count; ++j) {
+        out[j] = silenceIfNotFinite(in[j]);
     }
 }
 
@@ -142,10 +179,11 @@ bool ConvolutionEngine::quiet(CabSlot& s, const Strip& t)
 
 void ConvolutionEngine::processStopped(const float* inL, const float* inR, float* outL, float* outR, int frames)
 {
-    // Off: the input passes unchanged and only the glides move.
+    // Off: the input passes unchanged (but for NaNs and infinities, which pass as silence)
+    // and only the glides move.
     for (int i = 0; i < frames; ++i) {
-        const float l = inL[i];
-        const float r = inR[i];
+        const float l = silenceIfNotFinite(inL[i]);
+        const float r = silenceIfNotFinite(inR[i]);
         outL[i] = l;
         outR[i] = r;
     }
@@ -189,10 +227,8 @@ void ConvolutionEngine::processRunning(const float* inL, const float* inR, float
         // Up to the end of the current hop (or of the block).
         const int run = std::min(frames - i, b_ - pos_);
         // The input is taken first: the host may pass the same arrays for the output.
-        for (int j = 0; j < run; ++j) {
-            gatherLeft_[static_cast<size_t>(pos_ + j)] = inL[i + j];
-            gatherRight_[static_cast<size_t>(pos_ + j)] = inR[i + j];
-        }
+        gatherInput(inL + i, gatherLeft_.data() + pos_, run);
+        gatherInput(inR + i, gatherRight_.data() + pos_, run);
         std::fill(accL, accL + run, 0.0);
         std::fill(accR, accR + run, 0.0);
         for (int k = 0; k < kSlots; ++k) {

@@ -1,9 +1,9 @@
 #include "dsp/IrCache.h"
 
+#include "dsp/ContentHash.h"
 #include "dsp/IrHandover.h"
 #include "dsp/IrPreparer.h"
-
-#include "platform/Platform.h"
+#include "files/FileBytes.h"
 
 #include <algorithm>
 
@@ -24,36 +24,30 @@ IrCache::IrCache(IrPreparer& preparer, int capacity)
 bool IrCache::prepare(const char* path, float hostRate, double* spectrumOut, int& irLength)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    platform::FileStamp stamp;
-    if (path == nullptr || !platform::regularFileStamp(path, stamp)) {
-        // Not a regular file (or none at all): nothing to remember; the preparer gives
-        // its neutral answer.
+    std::vector<unsigned char> bytes;
+    const files::FileBytesResult read = files::readFileBytes(path, kMaxFileBytes, bytes);
+    if (read != files::FileBytesResult::read) {
+        // Nothing to remember: the preparer reads what it can from the path (a file too
+        // large to hold here) or gives its neutral answer (no regular file at all).
         const bool accepted = preparer_.prepare(path, hostRate, kN, spectrumOut);
         irLength = preparer_.irLength();
+        if (read == files::FileBytesResult::tooLarge)
+            ++reads_;
         return accepted;
     }
+    const std::uint64_t hash = contentHash(bytes.data(), bytes.size());
     for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-        if (it->rate != hostRate || it->path != path)
+        if (it->hash != hash || it->size != bytes.size() || it->rate != hostRate)
             continue;
-        if (!(it->stamp == stamp)) {
-            // The file changed on disk: this entry is stale.
-            entries_.erase(it);
-            break;
-        }
         entries_.splice(entries_.begin(), entries_, it);
         std::copy(it->spectrum.begin(), it->spectrum.end(), spectrumOut);
         irLength = it->length;
         ++hits_;
         return it->accepted;
     }
-    const bool accepted = preparer_.prepare(path, hostRate, kN, spectrumOut);
+    const bool accepted = preparer_.prepareFromMemory(bytes.data(), bytes.size(), hostRate, kN, spectrumOut);
     irLength = preparer_.irLength();
     ++reads_;
-    // A file that changed while it was read may be half old, half new: keep it only if it
-    // still looks as it did before the read.
-    platform::FileStamp after;
-    if (!platform::regularFileStamp(path, after) || !(after == stamp))
-        return accepted;
     if (static_cast<int>(entries_.size()) >= capacity_) {
         // Reuse the least recently used entry's storage.
         entries_.splice(entries_.begin(), entries_, std::prev(entries_.end()));
@@ -62,8 +56,8 @@ bool IrCache::prepare(const char* path, float hostRate, double* spectrumOut, int
         entries_.front().spectrum.resize(static_cast<std::size_t>(kN));
     }
     Entry& e = entries_.front();
-    e.path = path;
-    e.stamp = stamp;
+    e.hash = hash;
+    e.size = bytes.size();
     e.rate = hostRate;
     e.accepted = accepted;
     e.length = irLength;

@@ -7,26 +7,15 @@ namespace dsp {
 SlotIr::SlotIr()
     : spectrum(kSize, 0.0)
     , taps(kMaxTaps, 0.0)
-    , partitions(static_cast<std::size_t>(kHops) * kPartitionSet, 0.0)
+    , partitions(kPartitionSet, 0.0)
 {
-}
-
-int SlotIr::standardHopIndex(int hop)
-{
-    switch (hop) {
-    case 64: return 0;
-    case 128: return 1;
-    case 256: return 2;
-    case 512: return 3;
-    default: return -1;
-    }
 }
 
 void IrHandover::publish()
 {
     // Release makes the buffer contents visible to whoever takes this index; acquire
-    // makes the audio thread's last reads of the buffer we get back happen before we
-    // overwrite it.
+    // makes the audio thread's last reads (and its partitions cut for another hop) of the
+    // buffer we get back happen before we overwrite it.
     back_ = middle_.exchange(back_ | kFresh, std::memory_order_acq_rel) & kIndexMask;
 }
 

@@ -6,8 +6,11 @@
 //
 // What travels is everything the audio thread needs, prepared aside: the packed spectrum
 // as the effect prepared it (every spectrum has the engine's one FFT size), its taps, and
-// the partition spectra for each of the effect's four hops. All memory is allocated by the
-// constructor.
+// its partition spectra for the hop in force when it was prepared. Only one hop's: the
+// effect runs one hop at a time, and after a "Latency" change it loads every IR again for
+// the new hop; an IR that meets another hop first is cut again by the audio thread, in its
+// own buffer, a partition at a time as the hops after the change first need them. All memory
+// is allocated by the constructor.
 #pragma once
 
 #include <atomic>
@@ -19,19 +22,18 @@ namespace dsp {
 struct SlotIr {
     static constexpr int kSize = 2048;             // N: doubles per packed spectrum
     static constexpr int kMaxTaps = kSize / 2;     // H: the longest IR the engine convolves
-    static constexpr int kHops = 4;                // hops 64, 128, 256 and 512
-    static constexpr int kPartitionSet = 2 * kMaxTaps; // doubles per hop: H/B spectra of 2B
+    // Doubles of one hop's partition spectra: H/B spectra of 2B for the effect's hops 64,
+    // 128, 256 and 512. A hop whose partitions take more is never cut into `partitions`.
+    static constexpr int kPartitionSet = 2 * kMaxTaps;
 
     SlotIr();
-
-    static int standardHopIndex(int hop); // 0 .. 3 for 64 .. 512, -1 for any other hop
-    const double* partitionsFor(int set) const { return partitions.data() + set * kPartitionSet; }
-    double* partitionsFor(int set) { return partitions.data() + set * kPartitionSet; }
 
     std::vector<double> spectrum;   // packed spectrum as published (kSize doubles)
     std::vector<double> taps;       // time-domain IR, kMaxTaps values, zero past length
     int length = 0;                 // taps that matter (0: the slot plays silence)
-    std::vector<double> partitions; // kHops sets of partition spectra (only length's worth filled)
+    int hop = 0;                    // the hop `partitions` is cut for (0: none)
+    int cut = 0;                    // how many of them are cut so far (all, when prepared)
+    std::vector<double> partitions; // kPartitionSet doubles (only length's worth filled)
 };
 
 class IrHandover {
@@ -53,6 +55,9 @@ public:
 
     // Audio thread: the IR in use (all zeros until the first publish).
     const SlotIr& current() const { return buffers_[front_]; }
+    // Audio thread: the same, to cut its partitions again for another hop. It is the audio
+    // thread's own until its next acquire() hands it back.
+    SlotIr& front() { return buffers_[front_]; }
     const double* values() const { return current().spectrum.data(); }
 
 private:

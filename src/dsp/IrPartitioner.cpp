@@ -23,19 +23,11 @@ IrPartitioner::IrPartitioner()
         ffts_[i] = std::make_unique<RealFft>(RealFft::kMinSize << i);
 }
 
-int IrPartitioner::transformSize(int hop)
-{
-    int m = RealFft::kMinSize;
-    while (m < 2 * hop)
-        m *= 2;
-    return m;
-}
-
 int IrPartitioner::largestLayout(int maxLength)
 {
     int largest = 0;
     for (int hop = 1; hop <= kMaxHop; ++hop)
-        largest = std::max(largest, partitionCount(hop, maxLength) * transformSize(hop));
+        largest = std::max(largest, layout(hop, maxLength));
     return largest;
 }
 
@@ -47,20 +39,23 @@ RealFft& IrPartitioner::fft(int m)
 void IrPartitioner::partition(const double* taps, int length, int hop, double* out)
 {
     const int m = transformSize(hop);
-    const double scale = 1.0 / static_cast<double>(m);
-    RealFft& transform = fft(m);
-    double* block = block_.data();
     const int count = partitionCount(hop, length);
-    for (int p = 0; p < count; ++p) {
-        const int first = p * hop;
-        const int used = std::min(hop, length - first);
-        std::copy(taps + first, taps + first + used, block);
-        std::fill(block + used, block + m, 0.0);
-        double* spectrum = out + static_cast<long>(p) * m;
-        transform.forward(block, spectrum);
-        for (int i = 0; i < m; ++i)
-            spectrum[i] *= scale;
-    }
+    for (int p = 0; p < count; ++p)
+        partitionOne(taps, length, hop, p, out + static_cast<long>(p) * m);
+}
+
+void IrPartitioner::partitionOne(const double* taps, int length, int hop, int p, double* out)
+{
+    const int m = transformSize(hop);
+    const double scale = 1.0 / static_cast<double>(m);
+    double* block = block_.data();
+    const int first = p * hop;
+    const int used = std::min(hop, length - first);
+    std::copy(taps + first, taps + first + used, block);
+    std::fill(block + used, block + m, 0.0);
+    fft(m).forward(block, out);
+    for (int i = 0; i < m; ++i)
+        out[i] *= scale;
 }
 
 } // namespace dsp

@@ -26,15 +26,26 @@ public:
     IrPartitioner& operator=(const IrPartitioner&) = delete;
 
     // Transform size M for a hop (1 .. kMaxHop).
-    static int transformSize(int hop);
+    static constexpr int transformSize(int hop)
+    {
+        int m = RealFft::kMinSize;
+        while (m < 2 * hop)
+            m *= 2;
+        return m;
+    }
     // Number of partitions an IR of `length` taps needs at this hop.
-    static int partitionCount(int hop, int length) { return (length + hop - 1) / hop; }
-    // Largest partitionCount * transformSize over every hop for IRs of at most maxLength taps.
+    static constexpr int partitionCount(int hop, int length) { return (length + hop - 1) / hop; }
+    // Doubles the partition spectra of an IR of `length` taps take at this hop.
+    static constexpr int layout(int hop, int length) { return partitionCount(hop, length) * transformSize(hop); }
+    // Largest layout over every hop for IRs of at most maxLength taps.
     static int largestLayout(int maxLength);
 
     // Writes partitionCount(hop, length) spectra of transformSize(hop) doubles, back to back,
     // to out. taps holds `length` values.
     void partition(const double* taps, int length, int hop, double* out);
+    // Writes the spectrum of partition p alone (0 .. partitionCount - 1) to out: the same
+    // transformSize(hop) doubles that partition() writes for it.
+    void partitionOne(const double* taps, int length, int hop, int p, double* out);
 
     // The transform of size m (16 .. kMaxTransform), for the owner's other work.
     RealFft& fft(int m);

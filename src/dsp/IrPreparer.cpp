@@ -12,7 +12,6 @@ IrPreparer::IrPreparer()
     : fft_(kFftSize),
       irBuffer_(kFftSize, 0.0),
       irSpectrum_(kFftSize, 0.0),
-      normalised_(kFftSize, 0.0),
       magnitude_(kFftSize, 0.0),
       ratio_(kFftSize, 0.0)
 {
@@ -22,16 +21,30 @@ bool IrPreparer::prepare(const char* path, float hostRate, int fftSize, double* 
 {
     if (fftSize != kFftSize || spectrumOut == nullptr)
         return false;
-    const int n = fftSize;
+    files::WavReader reader;
+    int loadOk = 1;
+    reader.load(path, loadOk);
+    return prepareRead(reader, loadOk == 1, hostRate, spectrumOut);
+}
+
+bool IrPreparer::prepareFromMemory(const unsigned char* bytes, std::size_t size, float hostRate, int fftSize,
+                                   double* spectrumOut)
+{
+    if (fftSize != kFftSize || spectrumOut == nullptr)
+        return false;
+    files::WavReader reader;
+    int loadOk = 1;
+    reader.loadFromMemory(bytes, size, loadOk);
+    return prepareRead(reader, loadOk == 1, hostRate, spectrumOut);
+}
+
+bool IrPreparer::prepareRead(files::WavReader& reader, bool accepted, float hostRate, double* spectrumOut)
+{
+    const int n = kFftSize;
     const int maxLength = n / 2; // an IR of H samples plus a hop of at most H fits in N
     double* ir = irBuffer_.data();
     std::fill(ir, ir + n, 0.0);
     irLength_ = 0;
-
-    files::WavReader reader;
-    int loadOk = 1;
-    reader.load(path, loadOk);
-    const bool accepted = loadOk == 1;
 
     if (accepted) {
         // The first channel of every frame. Files of more than two channels are read the
@@ -69,8 +82,7 @@ bool IrPreparer::prepare(const char* path, float hostRate, int fftSize, double* 
     }
 
     fft_.forward(ir, irSpectrum_.data());
-    peak_ = normaliseSpectrum(irSpectrum_.data(), normalised_.data(), n, magnitude_.data(), ratio_.data());
-    std::copy(normalised_.begin(), normalised_.begin() + n, spectrumOut);
+    peak_ = normaliseSpectrum(irSpectrum_.data(), spectrumOut, n, magnitude_.data(), ratio_.data());
     return accepted;
 }
 

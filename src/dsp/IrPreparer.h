@@ -1,13 +1,19 @@
 // Turns an IR file into the normalised packed spectrum that a cabinet slot convolves with.
 //
 // Owns the preparation transform and the IR work area, all allocated in the constructor,
-// so they are never shared with the audio path's engines. prepare() reads a file and allocates: it is not real-time, and one
-// IrPreparer must not run two prepare() calls at once (the effect serialises loads).
+// so they are never shared with the audio path's engines. The prepare calls allocate (and
+// prepare() reads a file): they are not real-time, and one IrPreparer must not run two of
+// them at once (the effect serialises loads).
 #pragma once
 
 #include "dsp/RealFft.h"
 
+#include <cstddef>
 #include <vector>
+
+namespace files {
+class WavReader;
+}
 
 namespace dsp {
 
@@ -33,6 +39,10 @@ public:
     // resampling) also gives an all-zero spectrum, with true. An fftSize other than
     // kFftSize answers false and writes nothing, since the size of spectrumOut is unknown.
     bool prepare(const char* path, float hostRate, int fftSize, double* spectrumOut);
+    // The same for a file's bytes already in memory (see WavReader::loadFromMemory): what
+    // prepare() gives for a file holding exactly these `size` bytes.
+    bool prepareFromMemory(const unsigned char* bytes, std::size_t size, float hostRate, int fftSize,
+                           double* spectrumOut);
 
     // Number of IR samples the last prepare() transformed (0 when it left silence).
     int irLength() const { return irLength_; }
@@ -47,10 +57,12 @@ public:
                                     double* ratio);
 
 private:
+    // The part after reading: `reader` holds the file when `accepted`.
+    bool prepareRead(files::WavReader& reader, bool accepted, float hostRate, double* spectrumOut);
+
     RealFft fft_;                      // preparation transform of length kFftSize
     std::vector<double> irBuffer_;     // time samples of the IR being prepared, zero padded
     std::vector<double> irSpectrum_;   // forward transform of irBuffer_
-    std::vector<double> normalised_;   // irSpectrum_ divided by its peak magnitude
     std::vector<double> magnitude_;    // per-bin magnitudes (work area of normaliseSpectrum)
     std::vector<double> ratio_;        // per-bin imaginary/real ratios (same)
     double peak_ = 0.0;                // largest bin magnitude of the last IR

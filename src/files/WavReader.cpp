@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstdio>
@@ -90,65 +91,113 @@ bool decode(const unsigned char* bytes, int count, Encoding enc, double* out)
     return true;
 }
 
-} // namespace
+// Where a file's bytes come from: the file itself, read as far as the header says, or all
+// of its bytes already in memory. The parser sees no difference.
+class FileSource {
+public:
+    explicit FileSource(std::FILE* file) : file_(file) {}
 
-void WavReader::load(const char* path, int& loadOk)
+    // The file's length, found by seeking to its end and back. False when seeking fails.
+    bool measure(std::int64_t& size)
+    {
+        if (std::fseek(file_, 0, SEEK_END) != 0)
+            return false;
+        const long endPos = std::ftell(file_);
+        if (endPos < 0 || std::fseek(file_, 0, SEEK_SET) != 0)
+            return false;
+        size = endPos;
+        return true;
+    }
+    // Exactly n bytes from the current position on, or false.
+    bool read(unsigned char* out, std::size_t n) { return std::fread(out, 1, n, file_) == n; }
+    // n bytes further on; the caller has checked them against the length.
+    bool skip(std::int64_t n) { return std::fseek(file_, static_cast<long>(n), SEEK_CUR) == 0; }
+    // Up to n bytes from the current position on (fewer where the file ends early), copied
+    // into `storage`, which is allocated here; null when that allocation fails.
+    const unsigned char* take(std::size_t n, std::unique_ptr<unsigned char[]>& storage, std::size_t& got)
+    {
+        storage.reset(new (std::nothrow) unsigned char[n + 1]);
+        if (!storage)
+            return nullptr;
+        got = n == 0 ? 0 : std::fread(storage.get(), 1, n, file_);
+        return storage.get();
+    }
+
+private:
+    std::FILE* file_; // open for reading, owned by the caller
+};
+
+class MemorySource {
+public:
+    MemorySource(const unsigned char* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
+
+    bool measure(std::int64_t& size)
+    {
+        size = static_cast<std::int64_t>(size_);
+        return true;
+    }
+    bool read(unsigned char* out, std::size_t n)
+    {
+        if (n > size_ - pos_)
+            return false;
+        std::memcpy(out, bytes_ + pos_, n);
+        pos_ += n;
+        return true;
+    }
+    bool skip(std::int64_t n)
+    {
+        if (n < 0 || static_cast<std::uint64_t>(n) > size_ - pos_)
+            return false;
+        pos_ += static_cast<std::size_t>(n);
+        return true;
+    }
+    // The bytes in place: nothing is copied.
+    const unsigned char* take(std::size_t n, std::unique_ptr<unsigned char[]>&, std::size_t& got)
+    {
+        got = std::min(n, size_ - pos_);
+        return bytes_ + pos_;
+    }
+
+private:
+    const unsigned char* bytes_; // the file's bytes (the caller's)
+    std::size_t size_;           // how many
+    std::size_t pos_ = 0;        // current position, at most size_
+};
+
+// What a file holds, once it is accepted.
+struct Decoded {
+    std::unique_ptr<double[]> samples; // count interleaved values
+    int count = 0;                     // decoded values over all channels
+    double rate = 0.0;                 // Hz
+    int bits = 0;                      // 8, 16, 24 or 32
+    int channels = 0;                  // above zero
+};
+
+// Reads a WAV file from `in` into `out`; false when the file is not accepted.
+template <typename Source> bool parse(Source& in, Decoded& out)
 {
-    samples.reset();
-    readPosition = 0;
-    sampleCount = 0;
-
-    auto refuse = [&]() { loadOk = 0; };
-
-    if (path == nullptr) {
-        refuse();
-        return;
-    }
-    // Only a regular file, opened without waiting: a saved state may name a FIFO or a
-    // device, and opening one must not hang the thread that restores it.
-    FilePtr file(platform::openRegularFile(path));
-    if (!file) {
-        refuse();
-        return;
-    }
-
     // Every skip below is checked against the real length: seeking past the end of a file
     // succeeds in C, so a corrupt size would otherwise go unnoticed.
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) {
-        refuse();
-        return;
-    }
-    const long endPos = std::ftell(file.get());
-    if (endPos < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
-        refuse();
-        return;
-    }
-    const std::int64_t fileSize = endPos;
+    std::int64_t fileSize = 0;
+    if (!in.measure(fileSize))
+        return false;
 
     unsigned char header[kHeaderBytes];
-    if (std::fread(header, 1, kHeaderBytes, file.get()) != static_cast<size_t>(kHeaderBytes)) {
-        refuse();
-        return;
-    }
+    if (!in.read(header, kHeaderBytes))
+        return false;
     if (std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0 ||
-        std::memcmp(header + 12, "fmt", 3) != 0) {
-        refuse();
-        return;
-    }
+        std::memcmp(header + 12, "fmt", 3) != 0)
+        return false;
     const std::uint32_t fmtSize = u32(header + 16);
     const int formatTag = static_cast<int>(u16(header + 20));
     const int fileChannels = s16(header + 22);
     const std::int32_t fileRate = s32(header + 24);
     const int bits = s16(header + 34);
-    if (bits != 8 && bits != 16 && bits != 24 && bits != 32) {
-        refuse();
-        return;
-    }
+    if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        return false;
     // Later stages divide by the channel count and by the rate.
-    if (fileChannels <= 0 || fileRate <= 0) {
-        refuse();
-        return;
-    }
+    if (fileChannels <= 0 || fileRate <= 0)
+        return false;
 
     // The rest of the format chunk. A body that states fewer than 16 bytes is taken as
     // 16 bytes, and the next chunk follows them directly: a pad byte belongs to a body of
@@ -170,42 +219,32 @@ void WavReader::load(const char* path, int& loadOk)
         int tag = formatTag;
         if (formatTag == kExtensibleTag) {
             // The real format is named by the first two bytes of the sub-format GUID.
-            if (fmtSize < 16u + kExtensionBytes) {
-                refuse();
-                return;
-            }
+            if (fmtSize < 16u + kExtensionBytes)
+                return false;
             unsigned char ext[kExtensionBytes];
-            if (std::fread(ext, 1, kExtensionBytes, file.get()) != static_cast<size_t>(kExtensionBytes)) {
-                refuse();
-                return;
-            }
+            if (!in.read(ext, kExtensionBytes))
+                return false;
             pos += kExtensionBytes;
             rest -= kExtensionBytes;
             tag = static_cast<int>(u16(ext + kSubFormatOffset));
         }
-        if (tag == 1) {
+        if (tag == 1)
             enc = Encoding::S32;
-        } else if (tag == 3) {
+        else if (tag == 3)
             enc = Encoding::F32;
-        } else {
-            refuse();
-            return;
-        }
+        else
+            return false;
     }
-    if (pos + rest > fileSize || std::fseek(file.get(), static_cast<long>(rest), SEEK_CUR) != 0) {
-        refuse();
-        return;
-    }
+    if (pos + rest > fileSize || !in.skip(rest))
+        return false;
     pos += rest;
 
     // Walk the chunks up to "data".
     std::int32_t dataSize = 0;
     for (;;) {
         unsigned char chunk[8];
-        if (pos + 8 > fileSize || std::fread(chunk, 1, 8, file.get()) != 8u) {
-            refuse();
-            return;
-        }
+        if (pos + 8 > fileSize || !in.read(chunk, 8))
+            return false;
         pos += 8;
         if (std::memcmp(chunk, "data", 4) == 0) {
             dataSize = s32(chunk + 4);
@@ -213,16 +252,12 @@ void WavReader::load(const char* path, int& loadOk)
         }
         const std::uint32_t size = u32(chunk + 4);
         const std::int64_t skip = static_cast<std::int64_t>(size) + (size & 1u);
-        if (pos + skip > fileSize || std::fseek(file.get(), static_cast<long>(skip), SEEK_CUR) != 0) {
-            refuse();
-            return;
-        }
+        if (pos + skip > fileSize || !in.skip(skip))
+            return false;
         pos += skip;
     }
-    if (dataSize < 0) {
-        refuse();
-        return;
-    }
+    if (dataSize < 0)
+        return false;
 
     // A data chunk that claims more than the file holds yields the whole samples present.
     // The size limit applies to those bytes, not to what the header claims.
@@ -230,33 +265,76 @@ void WavReader::load(const char* path, int& loadOk)
     std::int64_t wanted = dataSize;
     if (wanted > fileSize - pos)
         wanted = fileSize - pos;
-    if (wanted > kMaxDataBytes) {
-        refuse();
-        return;
-    }
+    if (wanted > WavReader::kMaxDataBytes)
+        return false;
     const int wantedCount = static_cast<int>(wanted / bytesPerSample);
     const size_t wantedBytes = static_cast<size_t>(wantedCount) * static_cast<size_t>(bytesPerSample);
 
-    std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[wantedBytes + 1]);
-    if (!bytes) {
-        refuse();
-        return;
-    }
-    const size_t got = wantedBytes == 0 ? 0 : std::fread(bytes.get(), 1, wantedBytes, file.get());
+    std::unique_ptr<unsigned char[]> storage;
+    std::size_t got = 0;
+    const unsigned char* bytes = in.take(wantedBytes, storage, got);
+    if (bytes == nullptr)
+        return false;
     const int count = static_cast<int>(got / static_cast<size_t>(bytesPerSample));
 
     std::unique_ptr<double[]> decoded(new (std::nothrow) double[static_cast<size_t>(count) + 1]);
-    if (!decoded || !decode(bytes.get(), count, enc, decoded.get())) {
-        refuse();
+    if (!decoded || !decode(bytes, count, enc, decoded.get()))
+        return false;
+
+    out.samples = std::move(decoded);
+    out.count = count;
+    out.rate = static_cast<double>(fileRate);
+    out.bits = bits;
+    out.channels = fileChannels;
+    return true;
+}
+
+// Loads `reader` from `source`: its fields as the header describes them, or loadOk 0.
+template <typename Source> void loadFrom(WavReader& reader, Source& source, int& loadOk)
+{
+    Decoded d;
+    if (!parse(source, d)) {
+        loadOk = 0;
         return;
     }
+    reader.samples = std::move(d.samples);
+    reader.sampleCount = d.count;
+    reader.readPosition = 0;
+    reader.sampleRate = d.rate;
+    reader.bitsPerSample = d.bits;
+    reader.channels = d.channels;
+}
 
-    samples = std::move(decoded);
-    sampleCount = count;
+} // namespace
+
+void WavReader::load(const char* path, int& loadOk)
+{
+    samples.reset();
     readPosition = 0;
-    sampleRate = static_cast<double>(fileRate);
-    bitsPerSample = bits;
-    channels = fileChannels;
+    sampleCount = 0;
+    // Only a regular file, opened without waiting: a saved state may name a FIFO or a
+    // device, and opening one must not hang the thread that restores it.
+    FilePtr file(path != nullptr ? platform::openRegularFile(path) : nullptr);
+    if (!file) {
+        loadOk = 0;
+        return;
+    }
+    FileSource source(file.get());
+    loadFrom(*this, source, loadOk);
+}
+
+void WavReader::loadFromMemory(const unsigned char* bytes, std::size_t size, int& loadOk)
+{
+    samples.reset();
+    readPosition = 0;
+    sampleCount = 0;
+    if (bytes == nullptr && size != 0) {
+        loadOk = 0;
+        return;
+    }
+    static const unsigned char kNothing = 0;
+    MemorySource source(bytes != nullptr ? bytes : &kNothing, size);
+    loadFrom(*this, source, loadOk);
 }
 
 double WavReader::readNext()

@@ -1,15 +1,17 @@
-// Reads one RIFF/WAVE impulse-response file into memory as interleaved doubles. Only a
-// regular file is opened (see platform::openRegularFile).
+// Reads one RIFF/WAVE impulse-response file into memory as interleaved doubles, from its
+// path (only a regular file is opened, see platform::openRegularFile) or from its bytes
+// already in memory; both give the same for the same bytes.
 //
 // Accepted: integer PCM of 8, 16, 24 or 32 bits and 32-bit IEEE float (also through the
 // extensible format tag), any channel count above zero, any sample rate above zero. The
 // format chunk must follow "WAVE" directly; chunks between it and "data" are skipped.
 // Integer depths map full scale to [-1, 1); nothing is normalised, dithered or clipped.
 //
-// Not real-time: load() opens a file and allocates. A reader is used by one thread, loaded
-// once, read through with readNext() and discarded. Nothing is ever printed.
+// Not real-time: the loads allocate, load() opens a file. A reader is used by one thread,
+// loaded once, read through with readNext() and discarded. Nothing is ever printed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -32,6 +34,9 @@ public:
     // On failure samples stays absent and sampleCount 0; sampleRate, bitsPerSample and
     // channels are then not meaningful.
     void load(const char* path, int& loadOk);
+    // The same for a file's bytes already in memory: `size` bytes at `bytes` (which may be
+    // null when size is 0). Nothing refers to them afterwards.
+    void loadFromMemory(const unsigned char* bytes, std::size_t size, int& loadOk);
 
     // The next interleaved value. Pulling before a successful load or past sampleCount is
     // a caller error: it is caught by an assertion in checked builds and otherwise answers

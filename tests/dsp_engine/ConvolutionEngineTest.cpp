@@ -303,21 +303,25 @@ TEST(ConvolutionEngine, OffPassesTheInputBitExactAndFreezesTheRest)
     run(uninterrupted, before, before, 100);
     const int pos = e.hopPosition();
 
-    // Off: even NaN, infinities and denormals pass unchanged, also in place.
+    // Off: every finite sample, denormals and -0 included, passes unchanged, also in place;
+    // a NaN or an infinity passes as silence.
     Samples left = noise(777, 53);
     Samples right = noise(777, 54);
-    left[3] = std::numeric_limits<float>::quiet_NaN();
-    left[4] = std::numeric_limits<float>::infinity();
     right[5] = std::numeric_limits<float>::denorm_min();
     right[6] = -0.0f;
+    Samples passedLeft = left;
+    passedLeft[3] = 0.0f;
+    passedLeft[4] = 0.0f;
+    left[3] = std::numeric_limits<float>::quiet_NaN();
+    left[4] = std::numeric_limits<float>::infinity();
     e.setRunning(false);
     const Stereo passed = run(e, left, right, 64);
-    EXPECT_EQ(0, std::memcmp(passed.left.data(), left.data(), left.size() * sizeof(float)));
+    EXPECT_EQ(0, std::memcmp(passed.left.data(), passedLeft.data(), left.size() * sizeof(float)));
     EXPECT_EQ(0, std::memcmp(passed.right.data(), right.data(), right.size() * sizeof(float)));
     Samples inPlaceL = left;
     Samples inPlaceR = right;
     e.process(inPlaceL.data(), inPlaceR.data(), inPlaceL.data(), inPlaceR.data(), static_cast<int>(left.size()));
-    EXPECT_EQ(0, std::memcmp(inPlaceL.data(), left.data(), left.size() * sizeof(float)));
+    EXPECT_EQ(0, std::memcmp(inPlaceL.data(), passedLeft.data(), left.size() * sizeof(float)));
     EXPECT_EQ(0, std::memcmp(inPlaceR.data(), right.data(), right.size() * sizeof(float)));
     EXPECT_EQ(e.hopPosition(), pos);
 

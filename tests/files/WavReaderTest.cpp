@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -138,12 +139,26 @@ protected:
         return p.string();
     }
 
-    // Loads and returns loadOk (starting from 1, as the caller does).
+    // Loads and returns loadOk (starting from 1, as the caller does). The same bytes are
+    // loaded from memory too, and must give the same answer and the same samples.
     int load(WavReader& r, const Bytes& bytes)
     {
         const std::string path = write(bytes);
         int ok = 1;
         r.load(path.c_str(), ok);
+        WavReader m;
+        int okInMemory = 1;
+        m.loadFromMemory(bytes.empty() ? nullptr : bytes.data(), bytes.size(), okInMemory);
+        EXPECT_EQ(okInMemory, ok) << "from memory";
+        EXPECT_EQ(m.sampleCount, r.sampleCount) << "from memory";
+        EXPECT_EQ(m.samples == nullptr, r.samples == nullptr) << "from memory";
+        if (ok == 1 && okInMemory == 1) {
+            EXPECT_EQ(m.sampleRate, r.sampleRate) << "from memory";
+            EXPECT_EQ(m.bitsPerSample, r.bitsPerSample) << "from memory";
+            EXPECT_EQ(m.channels, r.channels) << "from memory";
+            const size_t n = static_cast<size_t>(std::min(r.sampleCount, m.sampleCount));
+            EXPECT_TRUE(std::equal(r.samples.get(), r.samples.get() + n, m.samples.get())) << "from memory";
+        }
         return ok;
     }
 
