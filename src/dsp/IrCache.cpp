@@ -23,6 +23,12 @@ IrCache::IrCache(IrPreparer& preparer, int capacity)
 
 bool IrCache::prepare(const char* path, float hostRate, double* spectrumOut, int& irLength)
 {
+    const char* silence = nullptr;
+    return prepare(path, hostRate, spectrumOut, irLength, silence);
+}
+
+bool IrCache::prepare(const char* path, float hostRate, double* spectrumOut, int& irLength, const char*& silence)
+{
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<unsigned char> bytes;
     const files::FileBytesResult read = files::readFileBytes(path, kMaxFileBytes, bytes);
@@ -31,6 +37,7 @@ bool IrCache::prepare(const char* path, float hostRate, double* spectrumOut, int
         // large to hold here) or gives its neutral answer (no regular file at all).
         const bool accepted = preparer_.prepare(path, hostRate, kN, spectrumOut);
         irLength = preparer_.irLength();
+        silence = preparer_.silence();
         if (read == files::FileBytesResult::tooLarge)
             ++reads_;
         return accepted;
@@ -42,11 +49,13 @@ bool IrCache::prepare(const char* path, float hostRate, double* spectrumOut, int
         entries_.splice(entries_.begin(), entries_, it);
         std::copy(it->spectrum.begin(), it->spectrum.end(), spectrumOut);
         irLength = it->length;
+        silence = it->silence;
         ++hits_;
         return it->accepted;
     }
     const bool accepted = preparer_.prepareFromMemory(bytes.data(), bytes.size(), hostRate, kN, spectrumOut);
     irLength = preparer_.irLength();
+    silence = preparer_.silence();
     ++reads_;
     if (static_cast<int>(entries_.size()) >= capacity_) {
         // Reuse the least recently used entry's storage.
@@ -61,6 +70,7 @@ bool IrCache::prepare(const char* path, float hostRate, double* spectrumOut, int
     e.rate = hostRate;
     e.accepted = accepted;
     e.length = irLength;
+    e.silence = silence;
     std::copy(spectrumOut, spectrumOut + kN, e.spectrum.begin());
     return accepted;
 }

@@ -43,6 +43,8 @@ public:
     // accepted; from memory when a file with the same bytes was prepared for the same rate
     // before.
     bool prepare(const char* path, float hostRate, double* spectrumOut, int& irLength);
+    // The same, and why the IR plays silence (IrPreparer::silence), or null when it plays.
+    bool prepare(const char* path, float hostRate, double* spectrumOut, int& irLength, const char*& silence);
 
     // Files prepared so far (misses), and loads answered from memory (hits).
     int reads() const;
@@ -56,6 +58,7 @@ private:
         float rate = 0.0f;            // host rate it was resampled for
         bool accepted = false;        // what the preparer answered
         int length = 0;               // IR length the preparer reported
+        const char* silence = nullptr; // why it plays silence, as the preparer said
         std::vector<double> spectrum; // N doubles
     };
 

@@ -45,6 +45,7 @@ bool IrPreparer::prepareRead(files::WavReader& reader, bool accepted, float host
     double* ir = irBuffer_.data();
     std::fill(ir, ir + n, 0.0);
     irLength_ = 0;
+    silence_ = accepted ? nullptr : (reader.refusal != nullptr ? reader.refusal : "the WAV reader refuses it");
 
     if (accepted) {
         // The first channel of every frame. Files of more than two channels are read the
@@ -67,9 +68,13 @@ bool IrPreparer::prepareRead(files::WavReader& reader, bool accepted, float host
             if (m > 0)
                 resampled = resampleIr(c, ir, hostRate, reader.sampleRate);
             std::fill(ir, ir + n, 0.0);
+            if (c > 0 && resampled.empty())
+                silence_ = "it is too short, or its rate too far from the host's, to be resampled";
             c = std::min(static_cast<int>(resampled.size()), maxLength);
             std::copy(resampled.begin(), resampled.begin() + c, ir);
         }
+        if (c == 0 && silence_ == nullptr)
+            silence_ = "its first channel, the one a cab plays, holds only silence";
         irLength_ = c;
     }
 

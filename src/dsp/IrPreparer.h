@@ -46,6 +46,9 @@ public:
 
     // Number of IR samples the last prepare() transformed (0 when it left silence).
     int irLength() const { return irLength_; }
+    // Why the last prepare() left silence (a fixed text for a user: the file is refused, or
+    // holds nothing to play), or null when it gave an IR to play.
+    const char* silence() const { return silence_; }
     // Largest bin magnitude of the last prepared IR before normalisation.
     double peak() const { return peak_; }
 
@@ -67,6 +70,7 @@ private:
     std::vector<double> ratio_;        // per-bin imaginary/real ratios (same)
     double peak_ = 0.0;                // largest bin magnitude of the last IR
     int irLength_ = 0;                 // samples kept by the last prepare()
+    const char* silence_ = nullptr;    // why the last prepare() left silence, or null
 };
 
 } // namespace dsp

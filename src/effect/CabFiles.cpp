@@ -45,6 +45,8 @@ CabFiles::CabFiles(dsp::ConvolutionEngine& engine, ProgramStore& programs, const
 {
     for (auto& ticket : loadTickets_)
         ticket.store(0);
+    for (auto& why : silence_)
+        why.store("no IR file has been loaded into it");
     ownerThread_.store(platform::currentThreadId());
     loader_ = std::make_unique<IrLoader>(
         [this](int cab, const char* path, std::uint32_t ticket) { loadTicketed(cab, path, ticket); },
@@ -393,8 +395,10 @@ void CabFiles::loadTicketed(int cab, const char* path, std::uint32_t ticket)
     // prepared before for this rate, and unchanged since, comes from the cache. The rate
     // is the engine's copy: the loader thread may run this while the host sets a new one.
     int length = 0;
-    cache_->prepare(path, engine_.sampleRate(), spectrum_.data(), length);
+    const char* silence = nullptr;
+    cache_->prepare(path, engine_.sampleRate(), spectrum_.data(), length, silence);
     engine_.loadSlot(cab, spectrum_.data(), n, length);
+    silence_[cab].store(silence, std::memory_order_release);
     loadCount_.fetch_add(1);
     lastLoadThread_.store(platform::currentThreadId());
 }

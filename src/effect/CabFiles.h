@@ -85,6 +85,9 @@ public:
     bool pending() const { return loader_->busy(); }
     long long wakeUps() const { return loader_->wakeUps(); }
     int loadCount() const { return loadCount_.load(); }
+    // Why cab (0..5)'s IR plays silence (a fixed text: the file refused, or nothing in it to
+    // play; before any load, no file at all), or null when it plays. As of the last load.
+    const char* silence(int cab) const { return silence_[cab].load(std::memory_order_acquire); }
     std::uint64_t lastLoadThread() const { return lastLoadThread_.load(); }
 
 private:
@@ -116,6 +119,7 @@ private:
     std::mutex loadMutex_;                         // serialises loads; file threads only
     std::atomic<int> loadCount_{0};                // loads done so far
     std::atomic<std::uint32_t> loadTickets_[kNumCabs];   // newest load asked for, per cab
+    std::atomic<const char*> silence_[kNumCabs];          // why each cab's IR is silent, or null
     std::atomic<std::uint64_t> lastLoadThread_{0}; // thread of the last load, 0 before
     std::atomic<std::uint64_t> ownerThread_{0};    // the owner (see the thread rule)
     void* hostWindow_ = nullptr;                   // disabled around the file dialog

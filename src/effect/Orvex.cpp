@@ -3,6 +3,7 @@
 #include "effect/Orvex.h"
 
 #include "dsp/ConvolutionEngine.h"
+#include "effect/CabStatusRequest.h"
 #include "effect/OrvexDetail.h"
 #include "host/HostStrings.h"
 #include "platform/Platform.h"
@@ -314,6 +315,19 @@ void Orvex::setSampleRate(float rate)
     // play a wrong cabinet until the next program change.
     engine_->setSampleRate(rate);
     reloadAllCabs();
+}
+
+vst::IntPtr Orvex::vendorSpecific(vst::Int32 index, vst::IntPtr value, void* ptr, float opt)
+{
+    if (index != kCabStatusIndex)
+        return AudioEffectX::vendorSpecific(index, value, ptr, opt);
+    if (value < 1 || value > kNumCabs || ptr == nullptr)
+        return 0;
+    for (int wait = 0; files_->pending() && wait < 10000; ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const char* silence = files_->silence(static_cast<int>(value) - 1);
+    hoststr::copy(static_cast<char*>(ptr), silence != nullptr ? silence : "", kCabStatusTextSize - 1);
+    return silence != nullptr ? kCabSilent : kCabPlays;
 }
 
 // --- identity ---------------------------------------------------------------------------

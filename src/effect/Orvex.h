@@ -71,6 +71,8 @@ public:
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
     vst::Int32 getVendorVersion() override { return 2000; }
+    // Our own host's question about a cab (CabStatusRequest.h); anything else answers 0.
+    vst::IntPtr vendorSpecific(vst::Int32 index, vst::IntPtr value, void* ptr, float opt) override;
 
     // Host UI thread, with processing switched off (as hosts do).
     void setSampleRate(float rate) override;

@@ -174,30 +174,31 @@ struct Decoded {
 };
 
 // Reads a WAV file from `in` into `out`; false when the file is not accepted.
-template <typename Source> bool parse(Source& in, Decoded& out)
+template <typename Source> const char* parse(Source& in, Decoded& out)
 {
     // Every skip below is checked against the real length: seeking past the end of a file
     // succeeds in C, so a corrupt size would otherwise go unnoticed.
     std::int64_t fileSize = 0;
     if (!in.measure(fileSize))
-        return false;
+        return "its length cannot be read";
 
     unsigned char header[kHeaderBytes];
     if (!in.read(header, kHeaderBytes))
-        return false;
-    if (std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0 ||
-        std::memcmp(header + 12, "fmt", 3) != 0)
-        return false;
+        return "it is too short to be a WAV file";
+    if (std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0)
+        return "it is not a RIFF/WAVE file";
+    if (std::memcmp(header + 12, "fmt", 3) != 0)
+        return "its format chunk does not follow the RIFF header directly";
     const std::uint32_t fmtSize = u32(header + 16);
     const int formatTag = static_cast<int>(u16(header + 20));
     const int fileChannels = s16(header + 22);
     const std::int32_t fileRate = s32(header + 24);
     const int bits = s16(header + 34);
     if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
-        return false;
+        return "its samples are not 8, 16, 24 or 32 bits wide";
     // Later stages divide by the channel count and by the rate.
     if (fileChannels <= 0 || fileRate <= 0)
-        return false;
+        return "its format chunk names no channels or no sample rate";
 
     // The rest of the format chunk. A body that states fewer than 16 bytes is taken as
     // 16 bytes, and the next chunk follows them directly: a pad byte belongs to a body of
@@ -220,10 +221,10 @@ template <typename Source> bool parse(Source& in, Decoded& out)
         if (formatTag == kExtensibleTag) {
             // The real format is named by the first two bytes of the sub-format GUID.
             if (fmtSize < 16u + kExtensionBytes)
-                return false;
+                return "its extensible format chunk is too short";
             unsigned char ext[kExtensionBytes];
             if (!in.read(ext, kExtensionBytes))
-                return false;
+                return "its extensible format chunk is cut short";
             pos += kExtensionBytes;
             rest -= kExtensionBytes;
             tag = static_cast<int>(u16(ext + kSubFormatOffset));
@@ -233,10 +234,10 @@ template <typename Source> bool parse(Source& in, Decoded& out)
         else if (tag == 3)
             enc = Encoding::F32;
         else
-            return false;
+            return "its 32-bit samples are neither integer PCM nor IEEE float";
     }
     if (pos + rest > fileSize || !in.skip(rest))
-        return false;
+        return "its format chunk is cut short";
     pos += rest;
 
     // Walk the chunks up to "data".
@@ -244,7 +245,7 @@ template <typename Source> bool parse(Source& in, Decoded& out)
     for (;;) {
         unsigned char chunk[8];
         if (pos + 8 > fileSize || !in.read(chunk, 8))
-            return false;
+            return "it has no data chunk";
         pos += 8;
         if (std::memcmp(chunk, "data", 4) == 0) {
             dataSize = s32(chunk + 4);
@@ -253,11 +254,11 @@ template <typename Source> bool parse(Source& in, Decoded& out)
         const std::uint32_t size = u32(chunk + 4);
         const std::int64_t skip = static_cast<std::int64_t>(size) + (size & 1u);
         if (pos + skip > fileSize || !in.skip(skip))
-            return false;
+            return "it has no data chunk";
         pos += skip;
     }
     if (dataSize < 0)
-        return false;
+        return "its data chunk states a negative size";
 
     // A data chunk that claims more than the file holds yields the whole samples present.
     // The size limit applies to those bytes, not to what the header claims.
@@ -266,7 +267,7 @@ template <typename Source> bool parse(Source& in, Decoded& out)
     if (wanted > fileSize - pos)
         wanted = fileSize - pos;
     if (wanted > WavReader::kMaxDataBytes)
-        return false;
+        return "it holds more than 64 MB of samples";
     const int wantedCount = static_cast<int>(wanted / bytesPerSample);
     const size_t wantedBytes = static_cast<size_t>(wantedCount) * static_cast<size_t>(bytesPerSample);
 
@@ -274,26 +275,29 @@ template <typename Source> bool parse(Source& in, Decoded& out)
     std::size_t got = 0;
     const unsigned char* bytes = in.take(wantedBytes, storage, got);
     if (bytes == nullptr)
-        return false;
+        return "its samples cannot be read";
     const int count = static_cast<int>(got / static_cast<size_t>(bytesPerSample));
 
     std::unique_ptr<double[]> decoded(new (std::nothrow) double[static_cast<size_t>(count) + 1]);
-    if (!decoded || !decode(bytes, count, enc, decoded.get()))
-        return false;
+    if (!decoded)
+        return "there is no memory for its samples";
+    if (!decode(bytes, count, enc, decoded.get()))
+        return "it holds NaN or infinite samples";
 
     out.samples = std::move(decoded);
     out.count = count;
     out.rate = static_cast<double>(fileRate);
     out.bits = bits;
     out.channels = fileChannels;
-    return true;
+    return nullptr;
 }
 
 // Loads `reader` from `source`: its fields as the header describes them, or loadOk 0.
 template <typename Source> void loadFrom(WavReader& reader, Source& source, int& loadOk)
 {
     Decoded d;
-    if (!parse(source, d)) {
+    reader.refusal = parse(source, d);
+    if (reader.refusal != nullptr) {
         loadOk = 0;
         return;
     }
@@ -314,8 +318,10 @@ void WavReader::load(const char* path, int& loadOk)
     sampleCount = 0;
     // Only a regular file, opened without waiting: a saved state may name a FIFO or a
     // device, and opening one must not hang the thread that restores it.
+    refusal = nullptr;
     FilePtr file(path != nullptr ? platform::openRegularFile(path) : nullptr);
     if (!file) {
+        refusal = "it does not exist, cannot be opened or is not a regular file";
         loadOk = 0;
         return;
     }
@@ -328,7 +334,9 @@ void WavReader::loadFromMemory(const unsigned char* bytes, std::size_t size, int
     samples.reset();
     readPosition = 0;
     sampleCount = 0;
+    refusal = nullptr;
     if (bytes == nullptr && size != 0) {
+        refusal = "its bytes are missing";
         loadOk = 0;
         return;
     }

@@ -49,6 +49,7 @@ public:
     std::unique_ptr<double[]> samples; // sampleCount interleaved values; null until loaded
     int readPosition = 0;              // index of the value readNext() returns next
     int sampleCount = 0;               // decoded values over all channels (not frames)
+    const char* refusal = nullptr;     // why the last load refused the file (a fixed text), or null
 };
 
 } // namespace files
