@@ -11,11 +11,21 @@
 
 #include <chrono>
 #include <cmath>
+#include <new>
 #include <thread>
+#include <utility>
 
 namespace orvex {
 
-Orvex::Orvex(vst::HostCallback audioMaster) : AudioEffectX(audioMaster, kNumPrograms, kNumParams)
+Orvex::Orvex(vst::HostCallback audioMaster)
+    : Orvex(audioMaster, [](Loader::LoadFunction load, Loader::JobFunction work) -> std::unique_ptr<Loader> {
+          return std::make_unique<IrLoader>(std::move(load), std::move(work));
+      })
+{
+}
+
+Orvex::Orvex(vst::HostCallback audioMaster, const LoaderFactory& makeLoader)
+    : AudioEffectX(audioMaster, kNumPrograms, kNumParams)
 {
     engine_ = std::make_unique<dsp::ConvolutionEngine>(sampleRate);
     preparer_ = std::make_unique<dsp::IrPreparer>();
@@ -45,9 +55,10 @@ Orvex::Orvex(vst::HostCallback audioMaster) : AudioEffectX(audioMaster, kNumProg
         loadTickets_[cab].store(0);
         loadedTickets_[cab].store(0);
     }
-    loader_ = std::make_unique<IrLoader>(
-        [this](int cab, const char* path, std::uint32_t ticket) { loadTicketed(cab, path, ticket); },
-        [this](const IrLoader::Job& job) { runJob(job.kind, job.index, job.value); });
+    loader_ = makeLoader([this](int cab, const char* path, std::uint32_t ticket) { loadTicketed(cab, path, ticket); },
+                         [this](const Loader::Job& job) { runJob(job.kind, job.index, job.value); });
+    if (!loader_)
+        throw std::bad_alloc();
     for (auto& record : programs_)
         record.makeFresh();
     ownerThread_.store(platform::currentThreadId());
@@ -104,7 +115,7 @@ bool Orvex::onFileThread() const
 
 void Orvex::postJob(int kind, int index, float value)
 {
-    IrLoader::Job job;
+    Loader::Job job;
     job.kind = kind;
     job.index = index;
     job.value = value;

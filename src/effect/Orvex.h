@@ -5,8 +5,8 @@
 // editor), automation threads, and audio threads, several of which may take turns block by
 // block, each delivering setParameter just before its block. One rule keeps the disk away
 // from all but two of them: only the thread that owns the effect (the one that made it, or
-// the one that last opened its editor) and the effect's own loader thread (IrLoader) open
-// files or list folders; they are the "file threads". On any other thread a call never
+// the one that last opened its editor) and the effect's loader thread (Loader.h: its own
+// IrLoader thread, or the worker an LV2 host lends it) open files or list folders; they are the "file threads". On any other thread a call never
 // waits, allocates or takes a lock a file operation could hold: what it changes in the
 // audio path is an atomic store, and its disk work (IR loads, file steps, file-menu
 // choices, the editor's folder refreshes, even a program change or a chunk restore) is
@@ -19,6 +19,7 @@
 // (programs and chunks).
 #pragma once
 
+#include "effect/Loader.h"
 #include "effect/ParameterTable.h"
 #include "effect/ProgramRecord.h"
 #include "host/AudioEffectX.h"
@@ -38,11 +39,13 @@ class IrPreparer;
 namespace orvex {
 
 class EditorLink;
-class IrLoader;
 
 class Orvex : public AudioEffectX {
 public:
     explicit Orvex(vst::HostCallback audioMaster);
+    // The same, with the disk work of foreign threads carried out by the loader that
+    // makeLoader makes (the plain constructor makes an IrLoader with a thread of its own).
+    Orvex(vst::HostCallback audioMaster, const LoaderFactory& makeLoader);
     ~Orvex() override;
 
     // Audio threads, one block at a time.
@@ -79,6 +82,11 @@ public:
     // loader and the spectrum arrives a little later. cab is 1..6.
     void loadCabIr(int cab, const char* path);
     void reloadAllCabs();
+    // Puts the file at path (a folder and a file name) into cab 1..6 of the current program
+    // as the load button does with what its dialog returns: a linked partner takes it too,
+    // and the editor's file views follow. A file thread only; false elsewhere, and for a
+    // path whose folder or name does not fit the record (nothing changes then).
+    bool chooseCabFile(int cab, const char* path);
 
     // The editor side; none until an editor attaches itself. The editor also tells the
     // effect which thread owns it (the file dialog opens only there).
@@ -189,7 +197,7 @@ private:
     enum ChunkState : int { kChunkFree, kChunkWriting, kChunkReady, kChunkReading };
     std::atomic<int> stagedChunkState_{kChunkFree}; // who has stagedChunk_
     std::atomic<int> stagedChunkPreset_{0};        // 1: the staged bytes are one preset
-    std::unique_ptr<IrLoader> loader_;             // disk work of the other threads
+    std::unique_ptr<Loader> loader_;               // disk work of the other threads
     void* hostWindow_ = nullptr;                   // disabled around the file dialog
     std::atomic<std::uint64_t> ownerThread_{0};    // thread that may open the file dialog
     std::atomic<EditorLink*> editorLink_{nullptr}; // the editor's side, not owned

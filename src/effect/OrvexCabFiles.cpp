@@ -144,6 +144,27 @@ void Orvex::takeChosenFile(int cab, const char* path, const char* name)
     }
 }
 
+bool Orvex::chooseCabFile(int cab, const char* path)
+{
+    if (cab < 1 || cab > kNumCabs || !path || !onFileThread())
+        return false;
+    // The same split and the same limits as a path from the load button's dialog.
+    const char* slash = std::strrchr(path, '/');
+#if defined(_WIN32)
+    if (const char* backslash = std::strrchr(path, '\\'); backslash && (!slash || backslash > slash))
+        slash = backslash;
+#endif
+    if (!slash)
+        return false;
+    const char* name = slash + 1;
+    const std::size_t pathLength = std::strlen(path);
+    const std::size_t nameLength = std::strlen(name);
+    if (nameLength == 0 || nameLength >= kFileNameSize || pathLength >= kFolderSize)
+        return false;
+    takeChosenFile(cab - 1, path, name);
+    return true;
+}
+
 int Orvex::loadChosenFile(int cab)
 {
     // Only a cab whose folder was ever set loads (an unset folder would join to a bare
