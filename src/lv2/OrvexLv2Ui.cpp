@@ -8,13 +8,15 @@
 //   with ui:touch around a gesture when the host offers it;
 // - a file action (a menu choice, previous/next, the load button's dialog) -> the mirror
 //   steps through the cab's folder as the VST2 plug-in does, and every cab whose file it
-//   changed is sent as patch:Set of the cab's atom:Path property.
+//   changed is sent as patch:Set of the cab's atom:Path property; a port the action changed
+//   (the load button switches its cab on) is written as well.
 // What the plug-in changes comes back the same ways: port events set the mirror's
 // parameters, patch:Set notifications its files and program. On opening, the UI asks the
 // plug-in for its properties with patch:Get. Where the host offers instance-access, the
-// mirror first copies the plug-in's ten program records from the instance itself (the only
-// use of the instance), so that the editor shows every saved setting at once, values the
-// plug-in moved on its own through links and blends included.
+// mirror copies the plug-in's ten program records (and its rate) from the instance itself,
+// when it opens and when the program changes (the only use of the instance), so that the
+// editor shows every saved setting at once, values the plug-in moved on its own through
+// links and blends included.
 //
 // Threads: every call comes on the host's UI thread, which also owns the mirror (so its file
 // work runs in line there).
@@ -116,10 +118,13 @@ public:
         parent_ = const_cast<void*>(feature(features, LV2_UI__parent));
         for (float& v : lastWritten_)
             v = NAN;
+        for (float& v : known_)
+            v = NAN;
         mirror_ = std::make_unique<Mirror>();
         mirror_->getAeffect()->user = this;
-        if (auto* instance = static_cast<lv2wrap::OrvexLv2*>(const_cast<void*>(feature(features, LV2_INSTANCE_ACCESS_URI))))
-            copyFrom(instance->effect());
+        instance_ = static_cast<lv2wrap::OrvexLv2*>(const_cast<void*>(feature(features, LV2_INSTANCE_ACCESS_URI)));
+        if (instance_)
+            copyFrom(instance_->effect());
         rememberFiles();
     }
 
@@ -164,6 +169,7 @@ public:
             if (!control)
                 return;
             const float value = *static_cast<const float*>(buffer);
+            known_[port] = value;
             // Our own write coming back: the mirror holds it already.
             if (value == lastWritten_[port])
                 return;
@@ -185,6 +191,7 @@ public:
         if (port >= 0) {
             const float portValue = lv2port::toPort(*lv2port::controlPort(static_cast<std::uint32_t>(port)), value);
             lastWritten_[port] = portValue;
+            known_[port] = portValue;
             write_(controller_, static_cast<std::uint32_t>(port), sizeof portValue, 0, &portValue);
             rememberFiles(); // a link shares files in the mirror as in the plug-in
             return;
@@ -192,8 +199,10 @@ public:
         // A file action: the cabs whose file it changed.
         const orvex::ParamKind kind = orvex::paramInfo(index).kind;
         if (kind == orvex::ParamKind::Load || kind == orvex::ParamKind::FileMenu ||
-            kind == orvex::ParamKind::Previous || kind == orvex::ParamKind::Next)
+            kind == orvex::ParamKind::Previous || kind == orvex::ParamKind::Next) {
             sendChangedFiles();
+            sendChangedPorts();
+        }
     }
 
     void touch(int index, bool grabbed)
@@ -231,6 +240,21 @@ private:
         mirror_->setSampleRate(plugin.getSampleRate());
         mirror_->setProgram(plugin.getProgram());
         mirror_->setChunk(bank.data(), orvex::kBankChunkSize, false);
+    }
+
+    // What a file action changed among the ports (the load button switches its cab on): the
+    // host hears it as a port write. A port the host never told us about is left alone.
+    void sendChangedPorts()
+    {
+        for (std::uint32_t port = lv2port::kFirstParameter; port < static_cast<std::uint32_t>(lv2port::kNumPorts); ++port) {
+            const lv2port::ControlPort& control = *lv2port::controlPort(port);
+            const float value = lv2port::toPort(control, mirror_->getParameter(control.parameter));
+            if (std::isnan(known_[port]) || value == known_[port])
+                continue;
+            known_[port] = value;
+            lastWritten_[port] = value;
+            write_(controller_, port, sizeof value, 0, &value);
+        }
     }
 
     void sendChangedFiles()
@@ -290,8 +314,14 @@ private:
         const LV2_URID key = reinterpret_cast<const LV2_Atom_URID*>(property)->body;
         if (key == uris_.program && value->type == uris_.atomInt) {
             const int program = reinterpret_cast<const LV2_Atom_Int*>(value)->body - 1;
-            if (program >= 0 && program < orvex::kNumPrograms && program != mirror_->getProgram())
-                mirror_->setProgram(program);
+            if (program >= 0 && program < orvex::kNumPrograms && program != mirror_->getProgram()) {
+                // With the instance at hand, the ten programs as the plug-in holds them now;
+                // otherwise the mirror's own copy of the program.
+                if (instance_)
+                    copyFrom(instance_->effect());
+                else
+                    mirror_->setProgram(program);
+            }
         } else if (const int cab = uris_.cabOf(key); cab >= 0 && value->type == uris_.atomPath) {
             const char* path = static_cast<const char*>(LV2_ATOM_BODY_CONST(value));
             const std::string text(path, strnlen(path, value->size));
@@ -309,9 +339,11 @@ private:
     void* parent_ = nullptr;                       // the host's window, or null (pictures only)
     lv2wrap::Uris uris_;
     LV2_Atom_Forge forge_{};
+    lv2wrap::OrvexLv2* instance_ = nullptr;        // the plug-in, through instance-access, or null
     std::unique_ptr<Mirror> mirror_;               // the effect the editor works on
     std::string files_[orvex::kNumCabs];           // each cab's file as the plug-in has it
     float lastWritten_[lv2port::kNumPorts];        // each port's value we last wrote, NaN after its echo
+    float known_[lv2port::kNumPorts];              // each port's value as the host has it, NaN: not told
 };
 
 vst::IntPtr mirrorCallback(vst::AEffect* effect, vst::Int32 opcode, vst::Int32 index, vst::IntPtr, void*, float opt)

@@ -2,7 +2,8 @@
 // private Xvfb display of scripts/with-xvfb.sh for the window, xdotool for the user. The
 // editor embedded in jalv's window must show what `orvex snapshot` draws headless, and a knob
 // dragged there must move the plug-in's port, and "next" must change the cab's file in the
-// plug-in (jalv's own "Save" writes the port values and the plug-in's state, where both are
+// plug-in, and the load button's dialog must give a cab its file and switch it on (jalv's
+// own "Save" writes the port values and the plug-in's state, where both are
 // read back).
 #include "ProcessRunner.h"
 #include "TestWav.h"
@@ -129,6 +130,7 @@ TEST(Lv2Jalv, EditorInJalvShowsTheSnapshotAndItsKnobMovesThePort)
     // Two cabs in a state that jalv loads, and the same state drawn headless.
     testwav::write(dir.file("cab1.wav"), testwav::decayingIr(500, 1));
     testwav::write(dir.file("cab3.wav"), testwav::decayingIr(700, 3));
+    testwav::write(dir.file("amp.wav"), testwav::decayingIr(600, 2));
     ProcessResult r = ProcessRunner::run(kCli,
                                          {"convert", kBundle, "--ir", "1=" + dir.file("cab1.wav"), "--ir",
                                           "3=" + dir.file("cab3.wav"), "--set", "pan3=30", "--save-state",
@@ -176,6 +178,20 @@ TEST(Lv2Jalv, EditorInJalvShowsTheSnapshotAndItsKnobMovesThePort)
                               .c_str()),
               0);
 
+    // Cab 2's load button (508, 132): zenity's dialog, a typed path; the cab takes the file
+    // and is switched on, through its property and its port.
+    if (have("zenity")) {
+        ASSERT_EQ(std::system(("xdotool mousemove " + std::to_string(x - 329 + 508) + " " +
+                               std::to_string(y - 301 + 132) + " click 1")
+                                  .c_str()),
+                  0);
+        ASSERT_EQ(std::system(("xdotool search --sync --onlyvisible --name 'Test for open file selector' windowfocus "
+                               "--sync sleep 0.5 key ctrl+l sleep 0.3 type --delay 15 '" + dir.file("amp.wav") + "'")
+                                  .c_str()),
+                  0);
+        ASSERT_EQ(std::system("xdotool sleep 1.5 key Return sleep 1"), 0);
+    }
+
     // jalv's File > Save writes its port values and the plug-in's state into "saved".
     ASSERT_EQ(std::system("xdotool mousemove 18 12 click 1 sleep 0.7 key Down Return sleep 1.5 type --delay 30 saved"), 0);
     ASSERT_EQ(std::system("xdotool sleep 0.5 key Return sleep 1.5"), 0);
@@ -200,6 +216,13 @@ TEST(Lv2Jalv, EditorInJalvShowsTheSnapshotAndItsKnobMovesThePort)
     std::memcpy(&recorded, bank.data() + 6580 + 4 * (6 + 2), sizeof recorded); // program 1, Volume3
     EXPECT_FLOAT_EQ(recorded, static_cast<float>(volume));
     EXPECT_STREQ(bank.data() + 6169, "cab3.wav") << "cab 1 did not step to the folder's next file";
+    if (have("zenity")) {
+        EXPECT_STREQ(bank.data() + 6169 + 64, "amp.wav") << "cab 2 did not take the dialog's file";
+        const std::size_t on = text.find("lv2:symbol \"bypass2\"");
+        ASSERT_NE(on, std::string::npos);
+        EXPECT_EQ(std::atof(text.c_str() + text.find("pset:value", on) + std::strlen("pset:value")), 1.0)
+            << "the load button did not switch cab 2's port on";
+    }
 }
 
 } // namespace
