@@ -6,7 +6,8 @@
 // block, each delivering setParameter just before its block. One rule keeps the disk away
 // from all but two of them: only the thread that owns the effect (the one that made it, or
 // the one that last opened its editor) and the effect's loader thread (Loader.h: its own
-// IrLoader thread, or the worker an LV2 host lends it) open files or list folders; they are the "file threads". On any other thread a call never
+// IrLoader thread, or the worker an LV2 host lends it) open files or list folders; they
+// are the "file threads". On any other thread a call never
 // waits, allocates or takes a lock a file operation could hold: what it changes in the
 // audio path is an atomic store, and its disk work (IR loads, file steps, file-menu
 // choices, the editor's folder refreshes, even a program change or a chunk restore) is

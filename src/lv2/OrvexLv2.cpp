@@ -517,7 +517,7 @@ const LV2_Descriptor kDescriptor = {lv2port::kPluginUri, instantiate, connectPor
 
 } // namespace
 
-extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index)
 {
     return index == 0 ? &kDescriptor : nullptr;
 }
