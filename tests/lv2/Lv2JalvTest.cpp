@@ -142,7 +142,8 @@ TEST(Lv2Jalv, EditorInJalvShowsTheSnapshotAndItsKnobMovesThePort)
     ASSERT_EQ(r.exitCode, 0) << r.err;
 
     Background jack("jackd --no-realtime -n " + server + " -d dummy -r 44100 -p 256", dir.file("jackd.log"));
-    sleepMs(1000);
+    // jalv gives up at once without a server: wait until this one answers.
+    std::system(("jack_wait -s " + server + " -w -t 10 >/dev/null 2>&1").c_str());
     ASSERT_TRUE(jack.running()) << output("cat '" + dir.file("jackd.log") + "'");
     // From the temporary folder: jalv's save dialog starts in its working folder.
     Background jalv("jalv.gtk3 -l '" + dir.file("state") + "' urn:dumek:orvex", dir.file("jalv.log"), dir.folder());

@@ -224,7 +224,7 @@ TEST_F(Lv2Test, ReportsTheLatencyItsOutputHas)
         std::size_t first = 0;
         while (first < out.size() && std::fabs(out[first]) < 1e-6f)
             ++first;
-        std::vector<std::string> infoArgs = {"info", kBundle};
+        std::vector<std::string> infoArgs = {"info", kUri}; // by URI, found on LV2_PATH
         infoArgs.insert(infoArgs.end(), options.begin(), options.end());
         const ProcessResult info = orvex(infoArgs);
         const std::size_t row = info.out.find("latency_out");
