@@ -7,7 +7,7 @@ SHELL := /bin/bash
 JOBS ?= 2
 CMAKE_BUILD = cmake --build --preset
 
-.PHONY: all deps demo test linux win32 win64 sanitize tsan \
+.PHONY: all deps demo test linux win32 win64 sanitize tsan install-lv2 \
         test-linux test-win32 test-win64 test-sanitize test-tsan mingw-deps clean
 
 all: linux
@@ -55,6 +55,15 @@ test: test-linux test-win32 test-win64 test-sanitize test-tsan
 
 demo: linux
 	@scripts/demo.sh build/linux
+
+# The LV2 bundle into the user's own LV2 folder, where every LV2 host looks. An earlier
+# install of the bundle is replaced; nothing else there is touched.
+LV2_DIR ?= $(HOME)/.lv2
+install-lv2: linux
+	@mkdir -p "$(LV2_DIR)"
+	@rm -rf "$(LV2_DIR)/Orvex.lv2"
+	@cp -R build/linux/lv2/Orvex.lv2 "$(LV2_DIR)/Orvex.lv2"
+	@echo "installed $(LV2_DIR)/Orvex.lv2 (urn:dumek:orvex)"
 
 clean:
 	rm -rf build demo

@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace orvex {
@@ -34,7 +36,7 @@ int requestedCab(float value)
 } // namespace
 
 CabFiles::CabFiles(dsp::ConvolutionEngine& engine, ProgramStore& programs, const std::atomic<EditorLink*>& editor,
-                   IrLoader::JobFunction otherJobs)
+                   Loader::JobFunction otherJobs, const LoaderFactory& makeLoader)
     : engine_(engine)
     , programs_(programs)
     , editor_(editor)
@@ -48,9 +50,16 @@ CabFiles::CabFiles(dsp::ConvolutionEngine& engine, ProgramStore& programs, const
     for (auto& why : silence_)
         why.store("no IR file has been loaded into it");
     ownerThread_.store(platform::currentThreadId());
-    loader_ = std::make_unique<IrLoader>(
-        [this](int cab, const char* path, std::uint32_t ticket) { loadTicketed(cab, path, ticket); },
-        [this](const IrLoader::Job& job) { runJob(job); });
+    Loader::LoadFunction load = [this](int cab, const char* path, std::uint32_t ticket) {
+        loadTicketed(cab, path, ticket);
+    };
+    Loader::JobFunction work = [this](const Loader::Job& job) { runJob(job); };
+    if (makeLoader)
+        loader_ = makeLoader(std::move(load), std::move(work));
+    else
+        loader_ = std::make_unique<IrLoader>(std::move(load), std::move(work));
+    if (!loader_)
+        throw std::bad_alloc();
 }
 
 CabFiles::~CabFiles()
@@ -81,14 +90,14 @@ bool CabFiles::onFileThread() const
 
 void CabFiles::post(int kind, int index, float value)
 {
-    IrLoader::Job job;
+    Loader::Job job;
     job.kind = kind;
     job.index = index;
     job.value = value;
     loader_->post(job);
 }
 
-void CabFiles::runJob(const IrLoader::Job& job)
+void CabFiles::runJob(const Loader::Job& job)
 {
     // On the loader's thread: the work a thread without disk access asked for, as that
     // thread would have done it in line.
@@ -271,6 +280,27 @@ void CabFiles::takeChosenFile(int cab, const char* path, const char* name)
             link->selectCabFile(rec.fileName[partner], kFileMenu + partner, rec.fileIndex[partner]);
         }
     }
+}
+
+bool CabFiles::chooseCabFile(int cab, const char* path)
+{
+    if (cab < 1 || cab > kNumCabs || !path || !onFileThread())
+        return false;
+    // The same split and the same limits as a path from the load button's dialog.
+    const char* slash = std::strrchr(path, '/');
+#if defined(_WIN32)
+    if (const char* backslash = std::strrchr(path, '\\'); backslash && (!slash || backslash > slash))
+        slash = backslash;
+#endif
+    if (!slash)
+        return false;
+    const char* name = slash + 1;
+    const std::size_t pathLength = std::strlen(path);
+    const std::size_t nameLength = std::strlen(name);
+    if (nameLength == 0 || nameLength >= kFileNameSize || pathLength >= kFolderSize)
+        return false;
+    takeChosenFile(cab - 1, path, name);
+    return true;
 }
 
 int CabFiles::loadChosenFile(int cab)

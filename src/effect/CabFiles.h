@@ -10,6 +10,7 @@
 #pragma once
 
 #include "effect/IrLoader.h"
+#include "effect/Loader.h"
 #include "effect/ProgramRecord.h"
 
 #include <atomic>
@@ -44,9 +45,10 @@ public:
         kJobOwn,          // first kind of the effect's own jobs
     };
 
-    // Starts the loader thread; the calling thread becomes the owner.
+    // Makes the loader (makeLoader; an IrLoader with a thread of its own when empty); the
+    // calling thread becomes the owner.
     CabFiles(dsp::ConvolutionEngine& engine, ProgramStore& programs, const std::atomic<EditorLink*>& editor,
-             IrLoader::JobFunction otherJobs);
+             Loader::JobFunction otherJobs, const LoaderFactory& makeLoader = {});
     ~CabFiles();
     CabFiles(const CabFiles&) = delete;
     CabFiles& operator=(const CabFiles&) = delete;
@@ -77,9 +79,13 @@ public:
 
     // One cab (1..6) from a path: in line on a file thread, else through the loader.
     void loadCabIr(int cab, const char* path);
+    // The file at path (a folder and a file name) into cab 1..6 as the load button does with
+    // what its dialog returns. A file thread only; false elsewhere, and for a path whose
+    // folder or name does not fit the record (nothing changes then).
+    bool chooseCabFile(int cab, const char* path);
 
     // A job taken by the loader (its thread).
-    void runJob(const IrLoader::Job& job);
+    void runJob(const Loader::Job& job);
 
     // Read access for the effect, tests and tools.
     bool pending() const { return loader_->busy(); }
@@ -112,7 +118,7 @@ private:
     ProgramStore& programs_;                       // the records the files are named in
     const std::atomic<EditorLink*>& editor_;       // the editor's side, or none
     ParameterRouter* router_ = nullptr;            // the effect's parameter path
-    IrLoader::JobFunction otherJobs_;              // the effect's own jobs
+    Loader::JobFunction otherJobs_;                // the effect's own jobs
     std::unique_ptr<dsp::IrPreparer> preparer_;    // turns files into spectra (loads only)
     std::unique_ptr<dsp::IrCache> cache_;          // prepared IRs of recent files, over preparer_
     std::vector<double> spectrum_;                 // a prepared spectrum on its way to a slot
@@ -123,7 +129,7 @@ private:
     std::atomic<std::uint64_t> lastLoadThread_{0}; // thread of the last load, 0 before
     std::atomic<std::uint64_t> ownerThread_{0};    // the owner (see the thread rule)
     void* hostWindow_ = nullptr;                   // disabled around the file dialog
-    std::unique_ptr<IrLoader> loader_;             // disk work of the other threads; last
+    std::unique_ptr<Loader> loader_;               // disk work of the other threads; last
 };
 
 } // namespace orvex

@@ -8,13 +8,15 @@
 
 namespace orvex {
 
-IrLoader::IrLoader(LoadFunction load, JobFunction work)
-    : load_(std::move(load)), work_(std::move(work)), wake_(platform::createSemaphore())
+IrLoader::IrLoader(LoadFunction load, JobFunction work, Mode mode)
+    : load_(std::move(load)), work_(std::move(work)), wake_(platform::createSemaphore()), mode_(mode)
 {
     if (wake_ == nullptr)
         throw std::bad_alloc();
     for (int i = 0; i < kQueueSize; ++i)
         cells_[i].sequence.store(static_cast<std::uint32_t>(i), std::memory_order_relaxed);
+    if (mode_ == kDrivenByCaller)
+        return;
     try {
         thread_ = std::thread([this] { run(); });
     } catch (...) {
@@ -31,8 +33,10 @@ IrLoader::~IrLoader()
 
 void IrLoader::stop()
 {
-    if (!thread_.joinable())
+    if (!thread_.joinable()) {
+        stop_.store(true, std::memory_order_release);
         return;
+    }
     stop_.store(true, std::memory_order_release);
     platform::postSemaphore(wake_);
     thread_.join();
@@ -60,7 +64,8 @@ bool IrLoader::request(int cab, const char* path, std::atomic<std::uint32_t>& ti
     if ((previous & kFresh) != 0)
         outstanding_.fetch_sub(1, std::memory_order_acq_rel); // overtaken before it was read
     box.back.store(previous & kIndexMask, std::memory_order_release);
-    platform::postSemaphore(wake_);
+    if (mode_ == kOwnThread)
+        platform::postSemaphore(wake_);
     return true;
 }
 
@@ -85,7 +90,8 @@ bool IrLoader::post(const Job& job)
     cell->job = job;
     outstanding_.fetch_add(1, std::memory_order_acq_rel);
     cell->sequence.store(position + 1, std::memory_order_release);
-    platform::postSemaphore(wake_);
+    if (mode_ == kOwnThread)
+        platform::postSemaphore(wake_);
     return true;
 }
 
@@ -124,15 +130,32 @@ void IrLoader::run()
         if (stop_.load(std::memory_order_acquire))
             return;
         wakeUps_.fetch_add(1, std::memory_order_relaxed);
-        drainMailboxes();
-        Job job;
-        while (!stop_.load(std::memory_order_acquire) && takeJob(job)) {
-            work_(job);
-            outstanding_.fetch_sub(1, std::memory_order_acq_rel);
-            // A load asked for while a long job ran is not kept waiting behind the others.
-            drainMailboxes();
-        }
+        runPending();
     }
+}
+
+void IrLoader::runPending()
+{
+    drainMailboxes();
+    Job job;
+    while (!stop_.load(std::memory_order_acquire) && takeJob(job)) {
+        work_(job);
+        outstanding_.fetch_sub(1, std::memory_order_acq_rel);
+        // A load asked for while a long job ran is not kept waiting behind the others.
+        drainMailboxes();
+    }
+}
+
+void IrLoader::drain()
+{
+    if (mode_ != kDrivenByCaller || stop_.load(std::memory_order_acquire))
+        return;
+    // The caller is the loader's thread for as long as it carries the work out: the
+    // effect's thread checks then let the jobs touch the disk in line.
+    threadId_.store(platform::currentThreadId(), std::memory_order_release);
+    wakeUps_.fetch_add(1, std::memory_order_relaxed);
+    runPending();
+    threadId_.store(0, std::memory_order_release);
 }
 
 } // namespace orvex

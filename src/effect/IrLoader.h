@@ -17,7 +17,13 @@
 //
 // The thread sleeps until there is work: an idle instance never wakes up. Everything is
 // allocated by the constructor; the destructor stops the thread, dropping what is queued.
+//
+// Made kDrivenByCaller, it starts no thread: whoever embeds the effect calls drain() on a
+// thread of its choosing (an LV2 host's worker) whenever busy() says work is waiting. The
+// hand-over is the same lock-free one; only who carries the work out differs.
 #pragma once
+
+#include "effect/Loader.h"
 
 #include <atomic>
 #include <cstdint>
@@ -30,28 +36,22 @@ struct Semaphore;
 
 namespace orvex {
 
-class IrLoader {
+class IrLoader : public Loader {
 public:
     static constexpr int kCabs = 6;
     static constexpr int kPathSize = 1024; // a path and its terminator, as the record holds it
     static constexpr int kQueueSize = 256;  // jobs that may wait at once (a power of two)
 
-    // A job of the effect's: what and for which index, with the value that came with it.
-    struct Job {
-        int kind = 0;      // the effect's own job kinds
-        int index = 0;     // a cab, a parameter index or a program
-        float value = 0.0f; // the value written, when the job came from a parameter write
-    };
+    using Job = Loader::Job;
+    using LoadFunction = Loader::LoadFunction;
+    using JobFunction = Loader::JobFunction;
 
-    // Run on the loader's thread: a load of cab 0..5 with the ticket that came with the
-    // request (the effect uses it to drop stale loads), and a posted job.
-    using LoadFunction = std::function<void(int cab, const char* path, std::uint32_t ticket)>;
-    using JobFunction = std::function<void(const Job& job)>;
+    enum Mode { kOwnThread, kDrivenByCaller };
 
     // Throws std::bad_alloc when the wake-up semaphore cannot be made, and what std::thread
     // throws when the thread cannot be started.
-    IrLoader(LoadFunction load, JobFunction work);
-    ~IrLoader();
+    IrLoader(LoadFunction load, JobFunction work, Mode mode = kOwnThread);
+    ~IrLoader() override;
     IrLoader(const IrLoader&) = delete;
     IrLoader& operator=(const IrLoader&) = delete;
 
@@ -61,20 +61,24 @@ public:
     // asking for the same cab at the same moment: the second finds the mailbox in use and
     // gives up, as if the first had come after it (it draws no ticket, so the first is
     // still the newest). False for a bad cab or a request given up.
-    bool request(int cab, const char* path, std::atomic<std::uint32_t>& tickets);
+    bool request(int cab, const char* path, std::atomic<std::uint32_t>& tickets) override;
     // Any thread. False when the queue was full and the job was dropped.
-    bool post(const Job& job);
+    bool post(const Job& job) override;
     // Ends the thread after the job it is running, dropping what is queued; the owner's
     // thread, before anything the jobs use goes away. Also done by the destructor.
-    void stop();
+    void stop() override;
+    // kDrivenByCaller only: carries out everything handed over so far on the calling
+    // thread, one caller at a time. Does nothing once stopped.
+    void drain();
 
     // Whether anything handed over has not been carried out yet (any thread).
-    bool busy() const { return outstanding_.load(std::memory_order_acquire) != 0; }
-    // The loader's thread, for the effect's own thread checks.
-    std::uint64_t threadId() const { return threadId_.load(std::memory_order_acquire); }
-    // Jobs dropped because the queue was full, and wake-ups of the thread so far.
+    bool busy() const override { return outstanding_.load(std::memory_order_acquire) != 0; }
+    // The loader's thread, for the effect's own thread checks (kDrivenByCaller: the thread
+    // inside drain(), else 0).
+    std::uint64_t threadId() const override { return threadId_.load(std::memory_order_acquire); }
+    // Jobs dropped because the queue was full, and wake-ups of the thread (or drains) so far.
     long long dropped() const { return dropped_.load(std::memory_order_relaxed); }
-    long long wakeUps() const { return wakeUps_.load(std::memory_order_relaxed); }
+    long long wakeUps() const override { return wakeUps_.load(std::memory_order_relaxed); }
 
 private:
     // One request as it travels from request() to the loader's thread.
@@ -102,6 +106,7 @@ private:
     static constexpr int kClaimed = -1;
 
     void run();
+    void runPending();
     void drainMailboxes();
     bool takeJob(Job& job);
 
@@ -117,7 +122,8 @@ private:
     std::atomic<std::uint64_t> threadId_{0}; // the thread's id, once it runs
     platform::Semaphore* wake_ = nullptr;  // posted for each hand-over and for stopping
     std::atomic<bool> stop_{false};        // the destructor asks the thread to end
-    std::thread thread_;                   // the loader's thread; started last
+    Mode mode_;                            // who carries the work out
+    std::thread thread_;                   // the loader's thread (kOwnThread); started last
 };
 
 } // namespace orvex

@@ -16,11 +16,16 @@ namespace orvex {
 
 using namespace detail;
 
-Orvex::Orvex(vst::HostCallback audioMaster) : AudioEffectX(audioMaster, kNumPrograms, kNumParams)
+Orvex::Orvex(vst::HostCallback audioMaster) : Orvex(audioMaster, LoaderFactory())
+{
+}
+
+Orvex::Orvex(vst::HostCallback audioMaster, const LoaderFactory& makeLoader)
+    : AudioEffectX(audioMaster, kNumPrograms, kNumParams)
 {
     engine_ = std::make_unique<dsp::ConvolutionEngine>(sampleRate);
-    files_ = std::make_unique<CabFiles>(*engine_, programs_, editorLink_,
-                                        [this](const IrLoader::Job& job) { runJob(job); });
+    files_ = std::make_unique<CabFiles>(
+        *engine_, programs_, editorLink_, [this](const Loader::Job& job) { runJob(job); }, makeLoader);
     router_ = std::make_unique<ParameterRouter>(*engine_, programs_, *files_, editorLink_);
     files_->connect(*router_);
 
@@ -72,7 +77,7 @@ void Orvex::awaitLoadsIfOffline()
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
-void Orvex::runJob(const IrLoader::Job& job)
+void Orvex::runJob(const Loader::Job& job)
 {
     switch (job.kind) {
     case kJobProgram: applyProgram(job.index); break;
@@ -226,6 +231,11 @@ void Orvex::loadCabIr(int cab, const char* path)
 void Orvex::reloadAllCabs()
 {
     router_->reloadAllCabs();
+}
+
+bool Orvex::chooseCabFile(int cab, const char* path)
+{
+    return files_->chooseCabFile(cab, path);
 }
 
 void Orvex::setOwnerThread(std::uint64_t threadId)

@@ -5,8 +5,9 @@
 // editor), automation threads, and audio threads, several of which may take turns block by
 // block, each delivering setParameter just before its block. One rule keeps the disk away
 // from all but two of them: only the thread that owns the effect (the one that made it, or
-// the one that last opened its editor) and the effect's own loader thread (IrLoader) open
-// files or list folders; they are the "file threads". On any other thread a call never
+// the one that last opened its editor) and the effect's loader thread (Loader.h: its own
+// IrLoader thread, or the worker an LV2 host lends it) open files or list folders; they are
+// the "file threads". On any other thread a call never
 // waits, allocates or takes a lock a file operation could hold: what it changes in the
 // audio path is an atomic store, and its disk work (IR loads, file steps, file-menu
 // choices, the editor's folder refreshes, even a program change or a chunk restore) is
@@ -21,6 +22,7 @@
 #pragma once
 
 #include "effect/CabFiles.h"
+#include "effect/Loader.h"
 #include "effect/ParameterRouter.h"
 #include "effect/ParameterTable.h"
 #include "effect/ProgramRecord.h"
@@ -44,6 +46,9 @@ class EditorLink;
 class Orvex : public AudioEffectX {
 public:
     explicit Orvex(vst::HostCallback audioMaster);
+    // The same, with the disk work of foreign threads carried out by the loader that
+    // makeLoader makes (the plain constructor makes an IrLoader with a thread of its own).
+    Orvex(vst::HostCallback audioMaster, const LoaderFactory& makeLoader);
     ~Orvex() override;
 
     // Audio threads, one block at a time.
@@ -81,6 +86,11 @@ public:
     // loader and the spectrum arrives a little later. cab is 1..6.
     void loadCabIr(int cab, const char* path);
     void reloadAllCabs();
+    // Puts the file at path (a folder and a file name) into cab 1..6 of the current program
+    // as the load button does with what its dialog returns: a linked partner takes it too,
+    // and the editor's file views follow. A file thread only; false elsewhere, and for a
+    // path whose folder or name does not fit the record (nothing changes then).
+    bool chooseCabFile(int cab, const char* path);
 
     // The editor side; none until an editor attaches itself. The editor also tells the
     // effect which thread owns it (the file dialog opens only there). Any thread; the loader
@@ -122,7 +132,7 @@ private:
     // The program change: every value of the record through the parameter path, the
     // record's files loaded, the editor's file views refreshed. File threads.
     void applyProgram(int program);
-    void runJob(const IrLoader::Job& job);
+    void runJob(const Loader::Job& job);
     // When the host renders offline, waits (bounded) for what the loader still has to do.
     void awaitLoadsIfOffline();
 

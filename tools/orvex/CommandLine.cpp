@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "Lv2Host.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -37,9 +39,15 @@ const char* CommandLine::usage()
            "  orvex render PLUGIN --in IN.wav --out OUT.wav [state options] [--save-chunk FILE] [--stats]\n"
            "  orvex edit PLUGIN [state options] [edit options]\n"
            "  orvex snapshot PLUGIN --out EDITOR.png [state options]\n"
+           "  orvex convert LV2PLUGIN [state options] [--save-state FOLDER] [--save-chunk FILE]\n"
            "  orvex help\n"
            "\n"
-           "PLUGIN is a VST 2 plug-in module (.so on Linux, .dll on Windows).\n"
+           "PLUGIN is a VST 2 plug-in module (.so on Linux, .dll on Windows), or on Linux an LV2\n"
+           "plug-in: its URI (found on LV2_PATH) or its bundle folder. For an LV2 plug-in --set\n"
+           "takes a control port's symbol and a value in the port's own units, --ir sends the\n"
+           "cab's file property, --chunk takes Orvex's VST2 bank chunk, --state FOLDER restores\n"
+           "an LV2 state and --save-state FOLDER saves one (render, convert). convert turns\n"
+           "Orvex's VST2 bank chunk into an LV2 state and back, through the LV2 plug-in.\n"
            "\n"
            "info lists the plug-in's identity, flags, parameters (index, name, display, value)\n"
            "and programs. render processes IN.wav through the plug-in and writes OUT.wav as\n"
@@ -105,6 +113,8 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         options.command = Options::Command::edit;
     } else if (command == "snapshot") {
         options.command = Options::Command::snapshot;
+    } else if (command == "convert") {
+        options.command = Options::Command::convert;
     } else {
         error = "unknown command '" + command + "'";
         return false;
@@ -112,6 +122,7 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
     const bool render = options.command == Options::Command::render;
     const bool edit = options.command == Options::Command::edit;
     const bool snapshot = options.command == Options::Command::snapshot;
+    const bool convert = options.command == Options::Command::convert;
 
     bool seenRate = false;
     bool seenBlock = false;
@@ -156,7 +167,7 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         }
         static const char* const known[] = {"--in", "--out", "--set", "--block", "--rate", "--chunk",
                                             "--preset-chunk", "--save-chunk", "--program", "--ir",
-                                            "--seconds", "--screenshot", "--after"};
+                                            "--seconds", "--screenshot", "--after", "--state", "--save-state"};
         bool isKnown = false;
         for (const char* name : known)
             isKnown = isKnown || arg == name;
@@ -175,7 +186,7 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
             error = arg + " belongs to the render command";
             return false;
         }
-        if (!render && !edit && arg == "--save-chunk") {
+        if (!render && !edit && !convert && arg == "--save-chunk") {
             error = arg + " belongs to the render command or the edit command";
             return false;
         }
@@ -214,6 +225,16 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         } else if (arg == "--save-chunk") {
             if (!setOnce(options.saveChunk))
                 return false;
+        } else if (arg == "--state") {
+            if (!setOnce(options.state))
+                return false;
+        } else if (arg == "--save-state") {
+            if (!render && !convert) {
+                error = arg + " belongs to the render and convert commands";
+                return false;
+            }
+            if (!setOnce(options.saveState))
+                return false;
         } else if (arg == "--screenshot") {
             if (!setOnce(options.screenshot))
                 return false;
@@ -239,7 +260,8 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
                 error = "--set expects NAME=VALUE, got '" + value + "'";
                 return false;
             }
-            if (!parseNumber(value.substr(split + 1), number) || number < 0.0 || number > 1.0) {
+            // The range is checked below, once the plug-in's kind is known.
+            if (!parseNumber(value.substr(split + 1), number)) {
                 error = "--set " + value + ": the value must be a number from 0 to 1";
                 return false;
             }
@@ -280,6 +302,24 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
     }
     if (options.plugin.empty()) {
         error = "no plug-in given";
+        return false;
+    }
+    const bool lv2 = Lv2Host::isLv2(options.plugin);
+    // A VST2 parameter is normalised; an LV2 port's range is the plug-in's to say.
+    for (const ParameterSetting& setting : options.settings) {
+        if (!lv2 && (setting.value < 0.0f || setting.value > 1.0f)) {
+            error = "--set " + setting.name + "=" + std::to_string(setting.value) +
+                    ": the value must be a number from 0 to 1";
+            return false;
+        }
+    }
+    if ((convert || !options.state.empty() || !options.saveState.empty()) && !lv2) {
+        error = convert ? "convert takes an LV2 plug-in (a URI or a bundle folder)"
+                        : "--state and --save-state belong to LV2 plug-ins";
+        return false;
+    }
+    if (convert && options.saveState.empty() && options.saveChunk.empty()) {
+        error = "convert needs --save-state FOLDER or --save-chunk FILE";
         return false;
     }
     if (render && options.input.empty()) {

@@ -24,7 +24,7 @@ struct ParameterSetting {
 
 // Everything the command line asked for.
 struct Options {
-    enum class Command { help, info, render, edit, snapshot };
+    enum class Command { help, info, render, edit, snapshot, convert };
     Command command = Command::help;          // what to do
     std::string plugin;                       // path of the plug-in module
     std::string input;                        // render: input WAV
@@ -32,7 +32,9 @@ struct Options {
     std::string bankChunk;                    // bank chunk file to restore, or empty
     std::string presetChunk;                  // preset chunk file to restore, or empty
     std::string saveChunk;                    // render: file to receive the bank chunk, or empty
-    std::vector<ParameterSetting> settings;   // --set, in the order given
+    std::string state;                        // LV2: state folder to restore, or empty
+    std::string saveState;                    // LV2 render/convert: folder to save the state into, or empty
+    std::vector<ParameterSetting> settings;   // --set, in the order given (LV2: port symbol, port units)
     int program = -1;                         // program to select, -1 for none
     std::vector<CabFile> cabs;                // --ir: IR files for our plug-in's cabs
     bool strict = false;                      // --strict: an --ir file that leaves its cab silent fails

@@ -1,5 +1,7 @@
 #include "Commands.h"
 
+#include "Lv2Commands.h"
+#include "Lv2Host.h"
 #include "PluginHost.h"
 #include "ProcessStats.h"
 #include "ProgressBar.h"
@@ -73,6 +75,8 @@ int Commands::run(const Options& options, std::ostream& stdoutStream, std::ostre
     // goes to the error stream, so that a pipe receives the file and nothing but the file.
     const bool outputIsStdout = options.output == "-" || options.saveChunk == "-" || options.screenshot == "-";
     std::ostream& out = outputIsStdout ? err : stdoutStream;
+    if (options.command != Options::Command::help && Lv2Host::isLv2(options.plugin))
+        return Lv2Commands::run(options, out, err);
     switch (options.command) {
     case Options::Command::info:
         return info(options, out, err);
@@ -82,6 +86,7 @@ int Commands::run(const Options& options, std::ostream& stdoutStream, std::ostre
         return edit(options, out, err);
     case Options::Command::snapshot:
         return snapshot(options, out, err);
+    case Options::Command::convert:
     case Options::Command::help:
         break;
     }
