@@ -1,7 +1,10 @@
 #include "lv2/OrvexLv2.h"
 
+
+#include "effect/CabStatusRequest.h"
 #include "effect/ParameterTable.h"
 #include "host/VstAbi.h"
+#include "lv2/CabStatusInterface.h"
 #include "lv2/WorkerLoader.h"
 #include "platform/Platform.h"
 
@@ -9,6 +12,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -501,14 +505,27 @@ LV2_Worker_Status workResponse(LV2_Handle instance, uint32_t size, const void* d
     return self(instance)->workResponse(size, data);
 }
 
+int cabStatus(void* instance, int cab, char* text, int size)
+{
+    if (text == nullptr || size <= 0)
+        return 0;
+    char reason[orvex::kCabStatusTextSize] = {};
+    const auto answer = self(instance)->effect().vendorSpecific(orvex::kCabStatusIndex, cab, reason, 0.0f);
+    std::snprintf(text, static_cast<std::size_t>(size), "%s", reason);
+    return static_cast<int>(answer);
+}
+
 const void* extensionData(const char* uri)
 {
     static const LV2_State_Interface state = {save, restore};
     static const LV2_Worker_Interface worker = {work, workResponse, nullptr};
+    static const lv2wrap::CabStatusInterface cabs = {cabStatus};
     if (std::strcmp(uri, LV2_STATE__interface) == 0)
         return &state;
     if (std::strcmp(uri, LV2_WORKER__interface) == 0)
         return &worker;
+    if (std::strcmp(uri, lv2wrap::kCabStatusUri) == 0)
+        return &cabs;
     return nullptr;
 }
 

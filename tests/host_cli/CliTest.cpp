@@ -555,8 +555,8 @@ TEST_F(OrvexCli, OurOwnPluginAnswersAsAnEffect)
 #endif
 }
 
-// An IR file the plug-in cannot use leaves its cab silent without a word from the plug-in;
-// the host names the cab and the reason, and --strict stops before rendering.
+// An IR file the plug-in cannot use leaves its cab silent without a sound; the host asks the
+// plug-in, names the cab and the plug-in's reason, and --strict stops before rendering.
 TEST_F(OrvexCli, IrFilesThatLeaveACabSilentAreNamed)
 {
 #ifdef ORVEX_PLUGIN
@@ -576,8 +576,8 @@ TEST_F(OrvexCli, IrFilesThatLeaveACabSilentAreNamed)
         const char* name;   // the IR file
         const char* reason; // part of the message, or null when the cab plays
     };
-    for (const Case& c : {Case{"good.wav", nullptr}, Case{"text.wav", "the host's WAV reader refuses it"},
-                          Case{"double.wav", "64-bit float"}, Case{"right-only.wav", "only silence"}}) {
+    for (const Case& c : {Case{"good.wav", nullptr}, Case{"text.wav", "too short to be a WAV file"},
+                          Case{"double.wav", "not 8, 16, 24 or 32 bits wide"}, Case{"right-only.wav", "only silence"}}) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove(file("strict.wav"));
         const std::string ir = std::string("2=") + file(c.name);
@@ -590,7 +590,7 @@ TEST_F(OrvexCli, IrFilesThatLeaveACabSilentAreNamed)
             continue;
         }
         EXPECT_EQ(r.exitCode, 2);
-        EXPECT_THAT(r.err, HasSubstr("cab 2 will stay silent: "));
+        EXPECT_THAT(r.err, HasSubstr("cab 2 is silent: "));
         EXPECT_THAT(r.err, HasSubstr(c.reason));
         EXPECT_FALSE(std::filesystem::exists(file("strict.wav")));
     }

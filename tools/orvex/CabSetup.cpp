@@ -1,8 +1,8 @@
 #include "CabSetup.h"
 
 #include "PluginHost.h"
-#include "WavFile.h"
 
+#include "effect/CabStatusRequest.h"
 #include "effect/ProgramRecord.h"
 
 #include <cmath>
@@ -15,10 +15,6 @@ namespace cli {
 namespace {
 
 constexpr vst::Int32 kOrvexId = vst::fourCC('O', 'V', 'X', '2');
-
-// The plug-in drops leading samples of this magnitude or less, and plays only the first
-// channel of a file.
-constexpr double kSilence = 1e-10;
 
 } // namespace
 
@@ -89,47 +85,19 @@ bool CabSetup::apply(PluginHost& host, const std::vector<CabFile>& cabs, std::st
     return host.setChunk(chunk, true, error);
 }
 
-std::string CabSetup::silenceReason(const std::string& path)
+int CabSetup::reportSilentCabs(const std::vector<CabFile>& cabs, const std::function<int(int, std::string&)>& status,
+                               bool strict, std::ostream& err)
 {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(std::filesystem::u8path(path), ec))
-        return std::string();
-    WavFile file;
-    std::string error;
-    if (!file.openRead(path, error))
-        return "the host's WAV reader refuses it (" + error + ")";
-    // What the host reads but the plug-in does not.
-    if (file.encoding() == WavFile::Encoding::float64)
-        return path + " holds 64-bit float samples; the plug-in reads integer PCM and 32-bit float";
-    if (!file.formatFirst())
-        return path + ": the format chunk does not follow the RIFF header directly, as the plug-in requires";
-    if (file.frames() == 0)
-        return path + " holds no samples";
-
-    const int channels = file.channels();
-    const std::int64_t block = 4096;
-    std::vector<std::vector<float>> buffers(static_cast<std::size_t>(channels), std::vector<float>(block));
-    std::vector<float*> pointers;
-    for (auto& b : buffers)
-        pointers.push_back(b.data());
-    bool sound = false;
-    for (;;) {
-        const std::int64_t got = file.read(pointers.data(), block, error);
-        if (got < 0)
-            return "the host's WAV reader fails on it (" + error + ")";
-        if (got == 0)
-            break;
-        for (int c = 0; c < channels; ++c)
-            for (std::int64_t i = 0; i < got; ++i) {
-                const float v = buffers[static_cast<std::size_t>(c)][static_cast<std::size_t>(i)];
-                if (!std::isfinite(v))
-                    return path + " holds NaN or infinite samples, which the plug-in refuses";
-                sound = sound || (c == 0 && std::fabs(static_cast<double>(v)) > kSilence);
-            }
+    int silent = 0;
+    for (const CabFile& cab : cabs) {
+        std::string why;
+        if (status(cab.slot, why) != orvex::kCabSilent)
+            continue;
+        ++silent;
+        err << "orvex: " << (strict ? "" : "warning: ") << "cab " << cab.slot << " is silent: " << cab.path << ": "
+            << why << "\n";
     }
-    if (!sound)
-        return path + ": its first channel, the one the plug-in plays, holds only silence";
-    return std::string();
+    return silent;
 }
 
 } // namespace cli

@@ -3,6 +3,8 @@
 // project would. Any other plug-in is refused (it has no such record).
 #pragma once
 
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,11 +28,12 @@ public:
     // also switched on). False with a reason for another plug-in or a refused chunk.
     static bool apply(PluginHost& host, const std::vector<CabFile>& cabs, std::string& error);
 
-    // Reads an IR file with the host's own WAV reader before it is handed over, since the
-    // plug-in leaves a cab silent without a word when it cannot use the file. Returns why
-    // the cab will stay silent, or an empty text when the file looks playable. A file that
-    // does not exist answers empty too: apply() reports that.
-    static std::string silenceReason(const std::string& path);
+    // Tells the user, on err, of every cab of `cabs` whose IR the plug-in plays as silence and
+    // why, asking the plug-in itself (status: cab 1..6 -> orvex::kCabPlays or kCabSilent with
+    // the reason, 0 when it cannot say). A user gets no word from the plug-in otherwise: a
+    // cab it cannot use is silent without a sound. Returns how many cabs are silent.
+    static int reportSilentCabs(const std::vector<CabFile>& cabs, const std::function<int(int, std::string&)>& status,
+                                bool strict, std::ostream& err);
 };
 
 } // namespace cli

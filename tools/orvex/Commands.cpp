@@ -9,6 +9,7 @@
 #include "WavFile.h"
 
 #include "editor/SnapshotRequest.h"
+#include "effect/CabStatusRequest.h"
 #include "platform/OutputFile.h"
 
 #include <algorithm>
@@ -210,26 +211,27 @@ int Commands::prepare(PluginHost& host, const Options& options, double sampleRat
         }
     }
     if (!options.cabs.empty()) {
-        // The plug-in says nothing about a file it cannot use; the host says it instead.
-        int silent = 0;
-        for (const CabFile& cab : options.cabs) {
-            const std::string why = CabSetup::silenceReason(cab.path);
-            if (why.empty())
-                continue;
-            ++silent;
-            err << "orvex: " << (options.strict ? "" : "warning: ") << "cab " << cab.slot << " will stay silent: " << why
-                << "\n";
-        }
-        if (silent > 0 && options.strict) {
-            err << "orvex: --strict: stopping before the plug-in gets the file" << (silent > 1 ? "s" : "") << "\n";
-            return kExitFailure;
-        }
         if (!CabSetup::apply(host, options.cabs, error)) {
             err << "orvex: " << error << "\n";
             return kExitUsage;
         }
         for (const CabFile& cab : options.cabs)
             out << "cab " << cab.slot << ": " << cab.path << "\n";
+        // The plug-in plays a file it cannot use as silence, without a word: the host asks
+        // it which cabs are silent and why, and says so.
+        const int silent = CabSetup::reportSilentCabs(
+            options.cabs,
+            [&](int slot, std::string& why) {
+                char text[orvex::kCabStatusTextSize] = {};
+                const auto answer = host.vendorSpecific(orvex::kCabStatusIndex, slot, text);
+                why = text;
+                return static_cast<int>(answer);
+            },
+            options.strict, err);
+        if (silent > 0 && options.strict) {
+            err << "orvex: --strict: " << (silent > 1 ? "cabs are" : "a cab is") << " silent; nothing rendered\n";
+            return kExitFailure;
+        }
     }
     for (const ParameterSetting& setting : options.settings) {
         const int index = host.findParameter(setting.name);

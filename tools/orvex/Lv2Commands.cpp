@@ -88,19 +88,6 @@ int prepare(Lv2Host& host, const Options& options, double rate, std::ostream& ou
             err << "orvex: --ir works only with the Orvex plug-in (" << lv2port::kPluginUri << ")\n";
             return kExitUsage;
         }
-        int silent = 0;
-        for (const CabFile& cab : options.cabs) {
-            const std::string why = CabSetup::silenceReason(cab.path);
-            if (why.empty())
-                continue;
-            ++silent;
-            err << "orvex: " << (options.strict ? "" : "warning: ") << "cab " << cab.slot << " will stay silent: " << why
-                << "\n";
-        }
-        if (silent > 0 && options.strict) {
-            err << "orvex: --strict: stopping before the plug-in gets the file" << (silent > 1 ? "s" : "") << "\n";
-            return kExitFailure;
-        }
         for (const CabFile& cab : options.cabs) {
             std::string folder, fileName;
             if (!CabSetup::splitPath(cab.path, folder, fileName, error)) {
@@ -112,6 +99,13 @@ int prepare(Lv2Host& host, const Options& options, double rate, std::ostream& ou
             host.setControl(host.findPort("bypass" + std::to_string(cab.slot)), 1.0f);
             host.settle();
             out << "cab " << cab.slot << ": " << cab.path << "\n";
+        }
+        // As with the VST2 build: the plug-in itself says which cabs are silent, and why.
+        const int silent = CabSetup::reportSilentCabs(
+            options.cabs, [&](int slot, std::string& why) { return host.cabStatus(slot, why); }, options.strict, err);
+        if (silent > 0 && options.strict) {
+            err << "orvex: --strict: " << (silent > 1 ? "cabs are" : "a cab is") << " silent; nothing rendered\n";
+            return kExitFailure;
         }
     }
     for (const ParameterSetting& setting : options.settings) {

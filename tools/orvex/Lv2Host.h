@@ -63,6 +63,9 @@ public:
     int audioOutputs() const { return static_cast<int>(audioOut_.size()); }
     // Whether the plug-in is Orvex (the state, chunk and snapshot helpers are for it only).
     bool isOrvex() const;
+    // Orvex only: whether cab 1..6's IR plays (why not into why), as the plug-in judges it;
+    // 0 when it cannot say (see lv2/CabStatusInterface.h).
+    int cabStatus(int cab, std::string& why);
 
     // patch:Set of a property (by URI) to a path or an integer, delivered with the next run.
     void setPathProperty(const std::string& property, const std::string& path);

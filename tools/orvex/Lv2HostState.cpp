@@ -7,6 +7,7 @@
 
 #include "effect/ProgramRecord.h"
 #include "lv2/Lv2Ports.h"
+#include "lv2/CabStatusInterface.h"
 #include "lv2/SnapshotInterface.h"
 #include "lv2/StateFormat.h"
 
@@ -256,6 +257,21 @@ bool Lv2Host::saveBank(std::vector<unsigned char>& bankBytes, int& program, std:
     bankBytes.resize(orvex::kBankChunkSize);
     std::memcpy(bankBytes.data(), records.data(), orvex::kBankChunkSize);
     return true;
+}
+
+int Lv2Host::cabStatus(int cab, std::string& why)
+{
+    Impl& d = *impl_;
+    if (!isOrvex() || d.instance == nullptr)
+        return 0;
+    const auto* cabs = static_cast<const lv2wrap::CabStatusInterface*>(
+        lilv_instance_get_extension_data(d.instance, lv2wrap::kCabStatusUri));
+    if (cabs == nullptr || cabs->status == nullptr)
+        return 0;
+    char text[256] = {};
+    const int answer = cabs->status(lilv_instance_get_handle(d.instance), cab, text, static_cast<int>(sizeof text));
+    why = text;
+    return answer;
 }
 
 bool Lv2Host::snapshot(const std::string& pngPath, std::string& error)
