@@ -14,7 +14,7 @@
 #include "FftwPartitioned.h"
 #include "InstanceMemory.h"
 #include "LoadCosts.h"
-#include "SingleBlockEngine.h"
+#include "reference/SingleBlockEngine.h"
 #include "dsp/ConvolutionEngine.h"
 #include "dsp/RealFft.h"
 #include "dsp/ComplexMac.h"
@@ -163,7 +163,7 @@ void oldBench(benchmark::State& state)
 {
     const int hop = static_cast<int>(state.range(0));
     const float rate = static_cast<float>(state.range(1));
-    enginetest::SingleBlockEngine engine(rate);
+    reference::SingleBlockEngine engine(rate);
     for (int k = 0; k < 6; ++k) {
         configure(engine, k);
         engine.loadSlot(k, spectrumOf(sixIrs()[static_cast<size_t>(k)]).data());

@@ -7,6 +7,7 @@
 #include "effect/EditorLink.h"
 #include "effect/Orvex.h"
 #include "effect/ParameterTable.h"
+#include "support/WavWriter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -59,40 +60,16 @@ double median(std::vector<double> v)
     return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
+// Mono 24-bit PCM, a decaying noise burst of `seconds`.
 void writeWav24(const std::string& path, int rate, double seconds, unsigned seed)
 {
     const int frames = static_cast<int>(rate * seconds);
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) {
-        return;
-    }
-    auto u32 = [&](std::uint32_t v) { std::fwrite(&v, 4, 1, f); };
-    auto u16 = [&](std::uint16_t v) { std::fwrite(&v, 2, 1, f); };
-    const std::uint32_t dataSize = static_cast<std::uint32_t>(frames) * 3u;
-    std::fwrite("RIFF", 1, 4, f);
-    u32(36 + dataSize);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(static_cast<std::uint32_t>(rate));
-    u32(static_cast<std::uint32_t>(rate * 3));
-    u16(3);
-    u16(24);
-    std::fwrite("data", 1, 4, f);
-    u32(dataSize);
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> u(-1.0, 1.0);
-    std::vector<unsigned char> bytes(static_cast<size_t>(dataSize));
-    for (int i = 0; i < frames; ++i) {
-        const double v = 0.9 * u(rng) * std::exp(-8.0 * i / frames);
-        const std::int32_t s = static_cast<std::int32_t>(v * 8388607.0);
-        bytes[static_cast<size_t>(3 * i)] = static_cast<unsigned char>(s & 0xff);
-        bytes[static_cast<size_t>(3 * i + 1)] = static_cast<unsigned char>((s >> 8) & 0xff);
-        bytes[static_cast<size_t>(3 * i + 2)] = static_cast<unsigned char>((s >> 16) & 0xff);
-    }
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
+    std::vector<float> samples(static_cast<std::size_t>(frames));
+    for (int i = 0; i < frames; ++i)
+        samples[static_cast<std::size_t>(i)] = static_cast<float>(0.9 * u(rng) * std::exp(-8.0 * i / frames));
+    support::writeWavFile(path, support::WavEncoding::pcm24, 1, static_cast<std::uint32_t>(rate), samples);
 }
 
 vst::IntPtr VSTCALLBACK benchHost(vst::AEffect*, vst::Int32 opcode, vst::Int32, vst::IntPtr, void*, float)

@@ -1,6 +1,5 @@
-// Writes the generated pictures as files. The PNG encoder is our own (chunks, per-row filter
-// choice, zlib at a fixed level), so the bytes depend only on the pixels and on zlib, not on
-// libpng's version or its defaults.
+// Writes the generated pictures as files. PNG through the one encoder of support/ (its bytes
+// depend only on the pixels and on zlib, not on libpng's version or its defaults).
 #pragma once
 
 #include "Canvas.h"

@@ -2,7 +2,7 @@
 // hop by hop, through the changes a session brings: IR loads, bypass toggles, a slot
 // moved to the other input, latency changes and the effect switched off and on.
 #include "EngineRig.h"
-#include "SingleBlockEngine.h"
+#include "reference/SingleBlockEngine.h"
 
 #include "dsp/ConvolutionEngine.h"
 
@@ -18,6 +18,7 @@
 
 using dsp::ConvolutionEngine;
 using namespace enginetest;
+using reference::SingleBlockEngine;
 
 namespace {
 

@@ -2,6 +2,8 @@
 // TempFolder removes again.
 #pragma once
 
+#include "support/WavWriter.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -11,40 +13,12 @@
 
 namespace testwav {
 
-// 32-bit float or 16-bit PCM, interleaved frames.
+// 32-bit float or 16-bit PCM, interleaved frames, through the one WAV writer.
 inline bool write(const std::string& path, const std::vector<float>& samples, int channels = 1, int rate = 44100,
                   bool asFloat = true)
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const int bytes = asFloat ? 4 : 2;
-    const std::uint32_t dataSize = static_cast<std::uint32_t>(samples.size() * static_cast<size_t>(bytes));
-    auto u32 = [&](std::uint32_t v) { std::fwrite(&v, 4, 1, f); };
-    auto u16 = [&](std::uint16_t v) { std::fwrite(&v, 2, 1, f); };
-    std::fwrite("RIFF", 1, 4, f);
-    u32(36 + dataSize);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    u32(16);
-    u16(asFloat ? 3 : 1);
-    u16(static_cast<std::uint16_t>(channels));
-    u32(static_cast<std::uint32_t>(rate));
-    u32(static_cast<std::uint32_t>(rate * channels * bytes));
-    u16(static_cast<std::uint16_t>(channels * bytes));
-    u16(static_cast<std::uint16_t>(bytes * 8));
-    std::fwrite("data", 1, 4, f);
-    u32(dataSize);
-    for (float s : samples) {
-        if (asFloat) {
-            std::fwrite(&s, 4, 1, f);
-        } else {
-            long v = static_cast<long>(s * 32768.0f);
-            v = v > 32767 ? 32767 : v < -32768 ? -32768 : v;
-            u16(static_cast<std::uint16_t>(static_cast<std::int16_t>(v)));
-        }
-    }
-    std::fclose(f);
-    return true;
+    return support::writeWavFile(path, asFloat ? support::WavEncoding::float32 : support::WavEncoding::pcm16,
+                                 channels, static_cast<std::uint32_t>(rate), samples);
 }
 
 // A decaying noise burst, like a short cabinet IR.

@@ -1,5 +1,7 @@
 #include "WavFile.h"
 
+#include "support/WavWriter.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -17,24 +19,6 @@ std::uint32_t readU32(const unsigned char* p)
 {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void putU16(std::vector<unsigned char>& out, std::uint32_t v)
-{
-    out.push_back(static_cast<unsigned char>(v & 0xff));
-    out.push_back(static_cast<unsigned char>((v >> 8) & 0xff));
-}
-
-void putU32(std::vector<unsigned char>& out, std::uint32_t v)
-{
-    putU16(out, v & 0xffff);
-    putU16(out, v >> 16);
-}
-
-void putId(std::vector<unsigned char>& out, const char* id)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<unsigned char>(id[i]));
 }
 
 // A chunk identifier as it may be shown in a message (unprintable bytes as '?').
@@ -55,48 +39,15 @@ constexpr std::uint16_t kTagPcm = 1;
 constexpr std::uint16_t kTagFloat = 3;
 constexpr std::uint16_t kTagExtensible = 0xfffe;
 
-// Header of a written file: "fmt " of 18 bytes (IEEE float), "fact" and "data" for up to two
-// channels; the extensible form of 40 bytes beyond that, whose channel layout is left open.
+// Header of a written file: 32-bit float, the length as given (support/WavWriter.h).
 std::vector<unsigned char> floatHeader(int channels, std::uint32_t sampleRate, std::uint64_t frames)
 {
-    const std::uint32_t blockAlign = static_cast<std::uint32_t>(channels) * 4;
-    const std::uint32_t dataBytes = static_cast<std::uint32_t>(frames * blockAlign);
-    const bool extensible = channels > 2;
-    const std::uint32_t fmtSize = extensible ? 40 : 18;
-    const std::uint32_t riffSize = 4 + (8 + fmtSize) + (8 + 4) + 8 + dataBytes;
-
     std::vector<unsigned char> h;
-    h.reserve(80);
-    putId(h, "RIFF");
-    putU32(h, riffSize);
-    putId(h, "WAVE");
-    putId(h, "fmt ");
-    putU32(h, fmtSize);
-    putU16(h, extensible ? kTagExtensible : kTagFloat);
-    putU16(h, static_cast<std::uint32_t>(channels));
-    putU32(h, sampleRate);
-    putU32(h, sampleRate * blockAlign);
-    putU16(h, blockAlign);
-    putU16(h, 32);
-    if (extensible) {
-        putU16(h, 22);   // extension size
-        putU16(h, 32);   // valid bits
-        putU32(h, 0);    // channel mask: no speaker positions claimed
-        putU16(h, kTagFloat);
-        for (unsigned char b : kSubFormatTail)
-            h.push_back(b);
-    } else {
-        putU16(h, 0);
-    }
-    putId(h, "fact");
-    putU32(h, 4);
-    putU32(h, static_cast<std::uint32_t>(frames));
-    putId(h, "data");
-    putU32(h, dataBytes);
+    support::wavHeader(support::WavEncoding::float32, channels, sampleRate, frames, h);
     return h;
 }
 
-constexpr std::uint64_t kFloatHeaderSizeMax = 12 + (8 + 40) + (8 + 4) + 8;
+constexpr std::uint64_t kFloatHeaderSizeMax = support::kMaxWavHeaderBytes;
 
 } // namespace
 
@@ -383,18 +334,14 @@ bool WavFile::write(const float* const* channels, std::int64_t frames, std::stri
         error = m_path + ": more frames than the " + std::to_string(m_announced) + " announced in its header";
         return false;
     }
-    m_bytes.resize(static_cast<std::size_t>(frames) * static_cast<std::size_t>(stride));
-    unsigned char* p = m_bytes.data();
-    for (std::int64_t f = 0; f < frames; ++f) {
-        for (int c = 0; c < m_channels; ++c) {
-            std::uint32_t bitsValue = 0;
-            std::memcpy(&bitsValue, &channels[c][f], sizeof(bitsValue));
-            *p++ = static_cast<unsigned char>(bitsValue & 0xff);
-            *p++ = static_cast<unsigned char>((bitsValue >> 8) & 0xff);
-            *p++ = static_cast<unsigned char>((bitsValue >> 16) & 0xff);
-            *p++ = static_cast<unsigned char>(bitsValue >> 24);
-        }
-    }
+    // Interleaved, then encoded by the one WAV writer.
+    m_interleaved.resize(static_cast<std::size_t>(frames) * static_cast<std::size_t>(m_channels));
+    float* p = m_interleaved.data();
+    for (std::int64_t f = 0; f < frames; ++f)
+        for (int c = 0; c < m_channels; ++c)
+            *p++ = channels[c][f];
+    m_bytes.clear();
+    support::appendSamples(support::WavEncoding::float32, m_interleaved.data(), m_interleaved.size(), m_bytes);
     if (!m_out.write(m_bytes.data(), m_bytes.size(), error))
         return false;
     m_frames += frames;

@@ -90,6 +90,7 @@ private:
     std::int64_t m_framesRead = 0;         // frames already handed out by read()
     std::uint64_t m_dataOffset = 0;        // file offset of the first data byte
     std::vector<unsigned char> m_bytes;    // raw bytes of one block, reused between calls
+    std::vector<float> m_interleaved;      // a writer's block, interleaved, reused
 };
 
 } // namespace cli

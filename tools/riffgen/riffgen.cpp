@@ -4,6 +4,8 @@
 // stage standing in for the amplifier. Deterministic: the same file every time.
 //
 //   riffgen OUT.wav [--rate R] [--seconds S]
+#include "support/WavWriter.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -55,27 +57,7 @@ private:
 
 bool writeWav(const std::string& path, const std::vector<float>& samples, int rate)
 {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    auto u32 = [&](std::uint32_t v) { std::fwrite(&v, 4, 1, f); };
-    auto u16 = [&](std::uint16_t v) { std::fwrite(&v, 2, 1, f); };
-    const std::uint32_t data = static_cast<std::uint32_t>(samples.size() * 4);
-    std::fwrite("RIFF", 1, 4, f);
-    u32(36 + data);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    u32(16);
-    u16(3);
-    u16(1);
-    u32(static_cast<std::uint32_t>(rate));
-    u32(static_cast<std::uint32_t>(rate * 4));
-    u16(4);
-    u16(32);
-    std::fwrite("data", 1, 4, f);
-    u32(data);
-    std::fwrite(samples.data(), 4, samples.size(), f);
-    const bool ok = std::ferror(f) == 0;
-    return std::fclose(f) == 0 && ok;
+    return support::writeWavFile(path, support::WavEncoding::float32, 1, static_cast<std::uint32_t>(rate), samples);
 }
 
 } // namespace

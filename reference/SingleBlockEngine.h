@@ -1,8 +1,9 @@
 // The engine as it was before the partitioned convolution: one 2048-point transform pair
 // per hop and slot, the whole IR in one block, overlap-add over the full transform length.
-// Kept here as the reference the partitioned engine is compared with over loads, bypass
-// toggles and hop changes. Single-threaded: requests apply at the start of the next
-// process() call, as they do in the real engine when no audio thread runs concurrently.
+// Kept as the reference that the tests compare the partitioned engine with (over loads, bypass
+// toggles and hop changes) and that the benchmarks measure it against. Single-threaded:
+// requests apply at the start of the next process() call, as they do in the real engine when
+// no audio thread runs concurrently.
 #pragma once
 
 #include "dsp/Biquad.h"
@@ -12,7 +13,7 @@
 #include <array>
 #include <vector>
 
-namespace enginetest {
+namespace reference {
 
 class SingleBlockEngine {
 public:
@@ -64,4 +65,4 @@ private:
     std::array<Slot, kSlots> slots_;
 };
 
-} // namespace enginetest
+} // namespace reference

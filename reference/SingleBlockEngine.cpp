@@ -1,9 +1,9 @@
-#include "SingleBlockEngine.h"
+#include "reference/SingleBlockEngine.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace enginetest {
+namespace reference {
 
 namespace {
 
@@ -160,4 +160,4 @@ void SingleBlockEngine::hopStep()
     }
 }
 
-} // namespace enginetest
+} // namespace reference
