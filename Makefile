@@ -1,14 +1,15 @@
 # The two commands of the README:
 #   make demo   build the plug-ins and render the bundled demo
-#   make test   build every preset and run every suite (native, under wine, sanitizers)
+#   make test   build every preset and run every suite (native, 32-bit under qemu-i386, under
+#               wine, sanitizers)
 # Both install what is missing with apt first (quietly, and only when something is missing).
 
 SHELL := /bin/bash
 JOBS ?= 2
 CMAKE_BUILD = cmake --build --preset
 
-.PHONY: all deps demo test linux win32 win64 sanitize tsan install-lv2 \
-        test-linux test-win32 test-win64 test-sanitize test-tsan mingw-deps clean
+.PHONY: all deps demo test linux linux32 win32 win64 sanitize tsan install-lv2 \
+        test-linux test-linux32 test-win32 test-win64 test-sanitize test-tsan mingw-deps clean
 
 all: linux
 
@@ -21,6 +22,11 @@ mingw-deps: deps
 linux: deps
 	@cmake --preset linux >/dev/null
 	@$(CMAKE_BUILD) linux -j $(JOBS)
+
+# The same sources for 32-bit x86 Linux; its programs run under qemu-i386.
+linux32: deps
+	@cmake --preset linux32 >/dev/null
+	@$(CMAKE_BUILD) linux32 -j $(JOBS)
 
 win32: mingw-deps
 	@cmake --preset win32 >/dev/null
@@ -40,6 +46,8 @@ tsan: deps
 
 test-linux: linux
 	@ctest --preset linux
+test-linux32: linux32
+	@ctest --preset linux32
 test-win32: win32
 	@ctest --preset win32
 test-win64: win64
@@ -50,8 +58,8 @@ test-tsan: tsan
 	@ctest --preset tsan
 
 # Every suite; stops at the first preset that fails.
-test: test-linux test-win32 test-win64 test-sanitize test-tsan
-	@echo "All suites passed: linux, win32 (static checks), win64 (wine64), sanitize, tsan."
+test: test-linux test-linux32 test-win32 test-win64 test-sanitize test-tsan
+	@echo "All suites passed: linux, linux32 (qemu-i386), win32 (static checks), win64 (wine64), sanitize, tsan."
 
 demo: linux
 	@scripts/demo.sh build/linux

@@ -46,8 +46,17 @@ if(WIN32)
     # The product and every Windows test program link the runtimes statically, so that
     # nothing but system DLLs is needed next to them.
     add_link_options(-static -static-libgcc -static-libstdc++)
-    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-        add_compile_options(-msse2 -mfpmath=sse)
+endif()
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # Every 32-bit x86 build computes as the product does: SSE2 arithmetic rather than the
+    # x87 unit, whose 80-bit intermediates would give other samples and other pixels.
+    add_compile_options(-msse2 -mfpmath=sse)
+    if(NOT WIN32)
+        # 64-bit file offsets and inode numbers: without them readdir() and stat() fail with
+        # EOVERFLOW as soon as a directory cookie, an inode number or a size does not fit
+        # in 32 bits (ext4's hashed directories, XFS and btrfs inodes, large files), and a
+        # cab's folder then lists no file and its IR is never read.
+        add_compile_definitions(_FILE_OFFSET_BITS=64)
     endif()
 endif()
 

@@ -81,7 +81,14 @@ TEST(Instances, SixtyFourOpenedAndClosedLeaveNoThreadAndSleepWhileIdle)
         wakeUpsLater += fx->loaderWakeUps();
 
     instances.clear();
-    const int threadsAfter = threadCount();
+    // A joined thread can stay listed for a moment while the system tears it down (under
+    // qemu-user the join returns before the emulator's own thread has ended). A leaked
+    // thread never leaves, so waiting up to two seconds for the count to settle hides none.
+    int threadsAfter = threadCount();
+    for (int wait = 0; wait < 200 && threadsAfter != threadsBefore; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        threadsAfter = threadCount();
+    }
     std::printf("instances: %d threads before, %d with %d instances, %d after; %.0f KiB per instance; %lld "
                 "loader wake-ups in 1.2 s idle\n",
                 threadsBefore, threadsOpen, kInstances, threadsAfter,

@@ -608,10 +608,27 @@ namespace {
 const char* const kThreeBandEq = "/usr/lib/vst/3BandEQ-vst.so";  // dpf-plugins-vst
 const char* const kZamEq2 = "/usr/lib/vst/ZamEQ2-vst.so";        // zam-plugins
 
+// The word size an ELF file was built for (32 or 64), or 0 when it is no ELF file. Debian
+// installs these plug-ins for the machine's own architecture only, and a 32-bit host (the
+// linux32 build's) cannot load a 64-bit module.
+int elfBits(const char* path)
+{
+    std::ifstream in(path, std::ios::binary);
+    char ident[5] = {};
+    if (!in.read(ident, sizeof ident) || std::string(ident, 4) != "\x7f" "ELF")
+        return 0;
+    return ident[4] == 1 ? 32 : ident[4] == 2 ? 64 : 0;
+}
+
+constexpr int kHostBits = static_cast<int>(sizeof(void*) * 8);
+
 #define REQUIRE_PLUGIN(path)                                                                          \
     do {                                                                                              \
         if (!std::filesystem::exists(path))                                                           \
             GTEST_SKIP() << path << " is not installed (scripts/install-deps.sh installs it)";        \
+        if (elfBits(path) != kHostBits)                                                               \
+            GTEST_SKIP() << path << " is a " << elfBits(path) << "-bit module, which this "           \
+                         << kHostBits << "-bit host cannot load";                                     \
     } while (0)
 
 } // namespace

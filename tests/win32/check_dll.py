@@ -14,12 +14,20 @@ CHECK is one of:
            BITMAP 128, each as large as the file it was made from (with --pictures DIR, the
            folder of png/01.png .. png/23.png and background.bmp; a bitmap resource is the
            file without its 14-byte file header)
+  stack    every function that keeps SSE values in 16-byte aligned stack slots can rely on
+           that alignment: 32-bit Windows hosts call a plug-in with the stack aligned to 4
+           bytes only, and an aligned SSE access to a misaligned slot faults. From the
+           disassembly (objdump -d) and the base relocations: such a function must realign
+           the stack itself (`and esp, -16` before its first aligned access), or be reached
+           only by direct calls from functions that do (never exported, its address never
+           stored anywhere, so no host, system callback or function pointer can enter it)
 
 Exit status: 0 when the check holds, 1 when it does not (a line starting with "FAIL:"
 says why), 2 when the file cannot be read at all.
 """
 
 import argparse
+import bisect
 import os
 import re
 import subprocess
@@ -208,6 +216,199 @@ def check_resources(text, pictures):
                                   f"gives {want}")
 
 
+# SSE instructions with a 16-byte memory operand that do not require it to be aligned; every
+# other legacy-encoded one faults on a misaligned address (of the VEX forms, only the aligned
+# moves do).
+UNALIGNED_SSE = {"movups", "movupd", "movdqu", "lddqu", "vmovups", "vmovupd", "vmovdqu", "vlddqu"}
+# A realignment of the stack pointer to 16 bytes or more.
+REALIGN = re.compile(r"^and\s+esp,0xf+(?:f0|e0|c0|80|00)$")
+INSTRUCTION = re.compile(r"^\s*([0-9a-f]+):\s+(.*?)\s*$")
+LABEL = re.compile(r"^([0-9a-f]+) <(.+)>:$")
+BRANCH = re.compile(r"^(?:call|jmp)\s+([0-9a-f]+) <")
+
+
+def needs_alignment(mnemonic):
+    if mnemonic in UNALIGNED_SSE:
+        return False
+    if mnemonic.startswith("v"):
+        return mnemonic.startswith(("vmova", "vmovnt"))
+    return True
+
+
+class Function:
+    def __init__(self, name, start):
+        self.name = name
+        self.start = start
+        self.end = start          # one past the last instruction
+        self.frame = False        # ebp holds the frame (push ebp; mov ebp,esp)
+        self.realigns_at = None   # address of the first realignment of esp
+        self.aligned_at = None    # address and text of the first aligned stack access
+        self.aligned_text = ""
+        self.callees = set()      # start addresses of directly called or jumped-to code
+
+
+def disassembly(objdump, dll):
+    try:
+        result = subprocess.run([objdump, "-d", "--no-show-raw-insn", "-M", "intel", dll],
+                                capture_output=True, text=True)
+    except OSError as error:
+        fatal(f"cannot run {objdump}: {error}")
+    if result.returncode != 0:
+        fatal(f"{objdump} cannot disassemble {dll}: {result.stderr.strip()}")
+    return result.stdout
+
+
+def functions_of(text):
+    """The functions of the disassembly (split at symbol labels), each with what the check
+    needs: where it realigns the stack and where it first touches an aligned stack slot."""
+    functions = []
+    current = None
+    stack_regs = set()  # registers that hold an address inside the current frame
+    for line in text.splitlines():
+        label = LABEL.match(line)
+        if label:
+            current = Function(label.group(2), int(label.group(1), 16))
+            functions.append(current)
+            stack_regs = set()
+            continue
+        m = INSTRUCTION.match(line)
+        if not m or current is None:
+            continue
+        address, body = int(m.group(1), 16), m.group(2)
+        current.end = address + 1
+        parts = body.split(None, 1)
+        mnemonic = parts[0]
+        operands = parts[1] if len(parts) > 1 else ""
+        if mnemonic == "mov" and operands == "ebp,esp":
+            current.frame = True
+        if REALIGN.match(f"{mnemonic} {operands}") and current.realigns_at is None:
+            current.realigns_at = address
+        branch = BRANCH.match(body)
+        if branch:
+            current.callees.add(int(branch.group(1), 16))
+        # Registers that point into the frame: esp itself, ebp in a framed function, and
+        # any register last loaded with such an address.
+        frame_regs = {"esp"} | ({"ebp"} if current.frame else set()) | stack_regs
+        dest = operands.split(",", 1)[0] if operands else ""
+        if dest in ("eax", "ebx", "ecx", "edx", "esi", "edi", "ebp"):
+            source = operands.split(",", 1)[1] if "," in operands else ""
+            base = re.match(r"^\[(\w+)", source)
+            if (mnemonic == "lea" and base and base.group(1) in frame_regs) or \
+               (mnemonic == "mov" and source in frame_regs):
+                stack_regs.add(dest)
+            elif not (dest == "ebp" and current.frame):
+                stack_regs.discard(dest)
+        memory = re.search(r"XMMWORD PTR \[(\w+)", operands)
+        if memory and memory.group(1) in frame_regs and needs_alignment(mnemonic) \
+                and current.aligned_at is None:
+            current.aligned_at = address
+            current.aligned_text = body
+    return functions
+
+
+def pe_image(dll):
+    """(image base, {rva: dword}) of the dwords that the base relocations name: every
+    absolute address the image stores, in code or data (vtables, callbacks, pointers)."""
+    with open(dll, "rb") as f:
+        data = f.read()
+
+    def u16(o):
+        return int.from_bytes(data[o:o + 2], "little")
+
+    def u32(o):
+        return int.from_bytes(data[o:o + 4], "little")
+
+    pe = u32(0x3C)
+    if data[pe:pe + 4] != b"PE\0\0":
+        fatal(f"{dll} is not a PE file")
+    sections, optional_size = u16(pe + 6), u16(pe + 20)
+    optional = pe + 24
+    if u16(optional) != 0x10B:
+        fatal(f"{dll} is not a 32-bit PE file")
+    image_base = u32(optional + 28)
+    reloc_rva, reloc_size = u32(optional + 96 + 5 * 8), u32(optional + 96 + 5 * 8 + 4)
+    table = optional + optional_size
+    spans = []
+    for i in range(sections):
+        h = table + 40 * i
+        spans.append((u32(h + 12), max(u32(h + 8), u32(h + 16)), u32(h + 20)))
+
+    def offset(rva):
+        for start, size, raw in spans:
+            if start <= rva < start + size:
+                return raw + rva - start
+        return None
+
+    stored = {}
+    pos, end = offset(reloc_rva), offset(reloc_rva) + reloc_size if reloc_size else 0
+    while pos is not None and pos + 8 <= end:
+        page, size = u32(pos), u32(pos + 4)
+        if size < 8:
+            break
+        for k in range(pos + 8, pos + size, 2):
+            entry = u16(k)
+            if entry >> 12 == 3:  # IMAGE_REL_BASED_HIGHLOW
+                at = offset(page + (entry & 0xFFF))
+                if at is not None:
+                    stored[page + (entry & 0xFFF)] = u32(at)
+        pos += size
+    return image_base, stored
+
+
+def check_stack(objdump, dll, headers):
+    functions = functions_of(disassembly(objdump, dll))
+    if not functions:
+        raise CheckFailed("stack: the disassembly names no function (is the DLL stripped?)")
+    image_base, stored = pe_image(dll)
+    entered = {image_base + rva for rva, _ in exports(headers).values()}
+    starts = sorted(f.start for f in functions)
+    by_start = {f.start: f for f in functions}
+
+    def owner(address):
+        i = bisect.bisect_right(starts, address) - 1
+        return by_start[starts[i]] if i >= 0 and address < by_start[starts[i]].end else None
+
+    # Functions whose address is stored somewhere: anything may call them.
+    taken = {owner(value).start for value in stored.values() if owner(value)}
+    callers = {}
+    for f in functions:
+        for target in f.callees:
+            callee = owner(target)
+            if callee is not None and callee is not f:
+                callers.setdefault(callee.start, set()).add(f.start)
+
+    def realigned(f):
+        return f.realigns_at is not None and (f.aligned_at is None or f.realigns_at < f.aligned_at)
+
+    # Functions that run on a 16-byte aligned stack: those that realign it, and, repeated
+    # until nothing changes, those entered only by direct calls from such functions.
+    aligned = {f.start for f in functions if realigned(f)}
+    changed = True
+    while changed:
+        changed = False
+        for f in functions:
+            if f.start in aligned or f.start in entered or f.start in taken:
+                continue
+            if callers.get(f.start) and callers[f.start] <= aligned:
+                aligned.add(f.start)
+                changed = True
+
+    users = [f for f in functions if f.aligned_at is not None]
+    own = sum(1 for f in users if realigned(f))
+    reached = sum(1 for f in users if not realigned(f) and f.start in aligned)
+    print(f"stack: {len(functions)} functions, {len(users)} with aligned SSE stack slots: {own} "
+          f"realign the stack themselves, {reached} are reached only from aligned code; "
+          f"{len(aligned)} functions run on an aligned stack")
+    bad = [f for f in users if f.start not in aligned]
+    for f in bad:
+        why = ("exported" if f.start in entered else "its address is stored" if f.start in taken
+               else "called from code that may run misaligned")
+        print(f"  {f.name} at {f.start:#x}: {f.aligned_text} at {f.aligned_at:#x}, no realignment, {why}")
+    if bad:
+        raise CheckFailed(f"stack: {len(bad)} function(s) use aligned SSE stack slots on a stack "
+                          f"that may be aligned to 4 bytes only, first {bad[0].name}")
+
+
 CHECKS = {"exports": check_exports, "imports": check_imports, "machine": check_machine,
           "resources": check_resources}
 
@@ -216,13 +417,15 @@ def main():
     parser = argparse.ArgumentParser(description="Static checks of the 32-bit plug-in DLL")
     parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
     parser.add_argument("--pictures", help="folder of the committed pictures (resources check)")
-    parser.add_argument("check", choices=sorted(CHECKS))
+    parser.add_argument("check", choices=sorted(CHECKS) + ["stack"])
     parser.add_argument("dll")
     args = parser.parse_args()
     try:
         headers = objdump_headers(args.objdump, args.dll, args.check)
         if args.check == "resources":
             check_resources(headers, args.pictures)
+        elif args.check == "stack":
+            check_stack(args.objdump, args.dll, headers)
         else:
             CHECKS[args.check](headers)
     except CheckFailed as failure:

@@ -5,6 +5,7 @@
 
 #include "X11TestSupport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,9 +65,15 @@ protected:
     }
 
     // Shows the menu at (300, 300) while xdotool plays `input` once the grab is in place.
+    // The menu grabs the keyboard once it is drawn; keys that come earlier are lost and the
+    // menu then waits for ever. Drawing takes longer under an emulator (the 32-bit build runs
+    // under qemu-i386), so the wait grows by ORVEX_TEST_TIME_SCALE where the build sets it.
     std::int32_t show(const std::vector<MenuItem>& items, const std::string& input)
     {
-        xdotool("sleep 0.4 " + input, true);
+        const char* scale = std::getenv("ORVEX_TEST_TIME_SCALE");
+        char wait[32];
+        std::snprintf(wait, sizeof wait, "sleep %.2f ", 0.4 * (scale ? std::max(1.0, std::atof(scale)) : 1.0));
+        xdotool(wait + input, true);
         return platform::showPopupMenu(frame->getWindow(), platform::Point{300, 300}, items, false);
     }
 
