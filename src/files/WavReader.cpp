@@ -174,14 +174,18 @@ struct Decoded {
 };
 
 // Reads a WAV file from `in` into `out`; false when the file is not accepted.
-template <typename Source> const char* parse(Source& in, Decoded& out)
-{
-    // Every skip below is checked against the real length: seeking past the end of a file
-    // succeeds in C, so a corrupt size would otherwise go unnoticed.
-    std::int64_t fileSize = 0;
-    if (!in.measure(fileSize))
-        return "its length cannot be read";
+// What the format chunk says, once read.
+struct Format {
+    Encoding encoding = Encoding::U8; // how each sample is stored
+    int bits = 0;                     // 8, 16, 24 or 32
+    int channels = 0;                 // above zero
+    std::int32_t rate = 0;            // Hz, above zero
+};
 
+// The RIFF header and the format chunk, which must follow it directly; `pos` is left just
+// past the format chunk. Why the file is refused, or null.
+template <typename Source> const char* readFormat(Source& in, std::int64_t fileSize, Format& format, std::int64_t& pos)
+{
     unsigned char header[kHeaderBytes];
     if (!in.read(header, kHeaderBytes))
         return "it is too short to be a WAV file";
@@ -191,31 +195,30 @@ template <typename Source> const char* parse(Source& in, Decoded& out)
         return "its format chunk does not follow the RIFF header directly";
     const std::uint32_t fmtSize = u32(header + 16);
     const int formatTag = static_cast<int>(u16(header + 20));
-    const int fileChannels = s16(header + 22);
-    const std::int32_t fileRate = s32(header + 24);
-    const int bits = s16(header + 34);
-    if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
+    format.channels = s16(header + 22);
+    format.rate = s32(header + 24);
+    format.bits = s16(header + 34);
+    if (format.bits != 8 && format.bits != 16 && format.bits != 24 && format.bits != 32)
         return "its samples are not 8, 16, 24 or 32 bits wide";
     // Later stages divide by the channel count and by the rate.
-    if (fileChannels <= 0 || fileRate <= 0)
+    if (format.channels <= 0 || format.rate <= 0)
         return "its format chunk names no channels or no sample rate";
 
     // The rest of the format chunk. A body that states fewer than 16 bytes is taken as
     // 16 bytes, and the next chunk follows them directly: a pad byte belongs to a body of
     // odd length, and the body read here is 16 bytes long. A longer body of odd length is
     // followed by its pad byte, as every RIFF chunk is.
-    std::int64_t pos = kHeaderBytes;
+    pos = kHeaderBytes;
     std::int64_t rest = 0;
     if (fmtSize > 16)
         rest = static_cast<std::int64_t>(fmtSize) - 16 + (fmtSize & 1u);
 
-    Encoding enc = Encoding::U8;
-    if (bits == 8) {
-        enc = Encoding::U8;
-    } else if (bits == 16) {
-        enc = Encoding::S16;
-    } else if (bits == 24) {
-        enc = Encoding::S24;
+    if (format.bits == 8) {
+        format.encoding = Encoding::U8;
+    } else if (format.bits == 16) {
+        format.encoding = Encoding::S16;
+    } else if (format.bits == 24) {
+        format.encoding = Encoding::S24;
     } else {
         int tag = formatTag;
         if (formatTag == kExtensibleTag) {
@@ -230,18 +233,23 @@ template <typename Source> const char* parse(Source& in, Decoded& out)
             tag = static_cast<int>(u16(ext + kSubFormatOffset));
         }
         if (tag == 1)
-            enc = Encoding::S32;
+            format.encoding = Encoding::S32;
         else if (tag == 3)
-            enc = Encoding::F32;
+            format.encoding = Encoding::F32;
         else
             return "its 32-bit samples are neither integer PCM nor IEEE float";
     }
     if (pos + rest > fileSize || !in.skip(rest))
         return "its format chunk is cut short";
     pos += rest;
+    return nullptr;
+}
 
-    // Walk the chunks up to "data".
-    std::int32_t dataSize = 0;
+// Walks the chunks from `pos` up to "data", skipping the others; `pos` is left at the first
+// sample byte and `dataSize` holds what the chunk states. Why the file is refused, or null.
+template <typename Source>
+const char* findData(Source& in, std::int64_t fileSize, std::int64_t& pos, std::int32_t& dataSize)
+{
     for (;;) {
         unsigned char chunk[8];
         if (pos + 8 > fileSize || !in.read(chunk, 8))
@@ -249,7 +257,7 @@ template <typename Source> const char* parse(Source& in, Decoded& out)
         pos += 8;
         if (std::memcmp(chunk, "data", 4) == 0) {
             dataSize = s32(chunk + 4);
-            break;
+            return dataSize < 0 ? "its data chunk states a negative size" : nullptr;
         }
         const std::uint32_t size = u32(chunk + 4);
         const std::int64_t skip = static_cast<std::int64_t>(size) + (size & 1u);
@@ -257,12 +265,27 @@ template <typename Source> const char* parse(Source& in, Decoded& out)
             return "it has no data chunk";
         pos += skip;
     }
-    if (dataSize < 0)
-        return "its data chunk states a negative size";
+}
+
+// Reads a WAV file from `in` into `out`; why the file is not accepted, or null when it is.
+template <typename Source> const char* parse(Source& in, Decoded& out)
+{
+    // Every skip is checked against the real length: seeking past the end of a file
+    // succeeds in C, so a corrupt size would otherwise go unnoticed.
+    std::int64_t fileSize = 0;
+    if (!in.measure(fileSize))
+        return "its length cannot be read";
+    Format format;
+    std::int64_t pos = 0;
+    if (const char* why = readFormat(in, fileSize, format, pos))
+        return why;
+    std::int32_t dataSize = 0;
+    if (const char* why = findData(in, fileSize, pos, dataSize))
+        return why;
 
     // A data chunk that claims more than the file holds yields the whole samples present.
     // The size limit applies to those bytes, not to what the header claims.
-    const int bytesPerSample = bits / 8;
+    const int bytesPerSample = format.bits / 8;
     std::int64_t wanted = dataSize;
     if (wanted > fileSize - pos)
         wanted = fileSize - pos;
@@ -281,14 +304,14 @@ template <typename Source> const char* parse(Source& in, Decoded& out)
     std::unique_ptr<double[]> decoded(new (std::nothrow) double[static_cast<size_t>(count) + 1]);
     if (!decoded)
         return "there is no memory for its samples";
-    if (!decode(bytes, count, enc, decoded.get()))
+    if (!decode(bytes, count, format.encoding, decoded.get()))
         return "it holds NaN or infinite samples";
 
     out.samples = std::move(decoded);
     out.count = count;
-    out.rate = static_cast<double>(fileRate);
-    out.bits = bits;
-    out.channels = fileChannels;
+    out.rate = static_cast<double>(format.rate);
+    out.bits = format.bits;
+    out.channels = format.channels;
     return nullptr;
 }
 
