@@ -93,213 +93,207 @@ const char* CommandLine::usage()
            "exit status: 0 success, 1 usage error, 2 plug-in or file failure\n";
 }
 
-bool CommandLine::parse(const std::vector<std::string>& args, Options& options, std::string& error)
+namespace {
+
+// The commands an option belongs to, as bits.
+enum CommandBits : unsigned {
+    kInfo = 1u << 0,
+    kRender = 1u << 1,
+    kEdit = 1u << 2,
+    kSnapshot = 1u << 3,
+    kConvert = 1u << 4,
+    kEveryCommand = kInfo | kRender | kEdit | kSnapshot | kConvert,
+};
+
+unsigned bitOf(Options::Command command)
 {
-    options = Options();
-    if (args.empty()) {
-        error = "no command given";
+    switch (command) {
+    case Options::Command::info: return kInfo;
+    case Options::Command::render: return kRender;
+    case Options::Command::edit: return kEdit;
+    case Options::Command::snapshot: return kSnapshot;
+    case Options::Command::convert: return kConvert;
+    default: return 0;
+    }
+}
+
+// Every option: its name, whether it takes a value, the commands it belongs to and how the
+// refusal names them.
+struct OptionRule {
+    const char* name;
+    bool takesValue;
+    unsigned commands;
+    const char* owners;
+};
+
+constexpr OptionRule kOptions[] = {
+    {"--stats", false, kRender, "the render command"},
+    {"--destroy-window-first", false, kEdit, "the edit command"},
+    {"--strict", false, kEveryCommand, nullptr},
+    {"--in", true, kRender, "the render command"},
+    {"--out", true, kRender | kSnapshot, "the render and snapshot commands"},
+    {"--save-chunk", true, kRender | kEdit | kConvert, "the render command or the edit command"},
+    {"--seconds", true, kEdit, "the edit command"},
+    {"--screenshot", true, kEdit, "the edit command"},
+    {"--after", true, kEdit, "the edit command"},
+    {"--save-state", true, kRender | kConvert, "the render and convert commands"},
+    {"--set", true, kEveryCommand, nullptr},
+    {"--block", true, kEveryCommand, nullptr},
+    {"--rate", true, kEveryCommand, nullptr},
+    {"--chunk", true, kEveryCommand, nullptr},
+    {"--preset-chunk", true, kEveryCommand, nullptr},
+    {"--program", true, kEveryCommand, nullptr},
+    {"--ir", true, kEveryCommand, nullptr},
+    {"--state", true, kEveryCommand, nullptr},
+};
+
+const OptionRule* findOption(const std::string& name)
+{
+    for (const OptionRule& rule : kOptions)
+        if (name == rule.name)
+            return &rule;
+    return nullptr;
+}
+
+bool parseCommand(const std::string& name, Options& options, std::string& error)
+{
+    static const struct {
+        const char* name;
+        Options::Command command;
+    } commands[] = {{"help", Options::Command::help},     {"--help", Options::Command::help},
+                    {"-h", Options::Command::help},       {"info", Options::Command::info},
+                    {"render", Options::Command::render}, {"edit", Options::Command::edit},
+                    {"snapshot", Options::Command::snapshot}, {"convert", Options::Command::convert}};
+    for (const auto& c : commands) {
+        if (name == c.name) {
+            options.command = c.command;
+            return true;
+        }
+    }
+    error = "unknown command '" + name + "'";
+    return false;
+}
+
+// What an option takes twice only by mistake, beyond the fields that show it themselves.
+struct Seen {
+    bool rate = false;
+    bool block = false;
+};
+
+// A file-name option given once, with a name.
+bool setOnce(const std::string& option, const std::string& value, std::string& field, std::string& error)
+{
+    if (!field.empty()) {
+        error = option + " given twice";
         return false;
     }
-    const std::string& command = args[0];
-    if (command == "help" || command == "--help" || command == "-h") {
-        options.command = Options::Command::help;
-        return true;
-    }
-    if (command == "info") {
-        options.command = Options::Command::info;
-    } else if (command == "render") {
-        options.command = Options::Command::render;
-    } else if (command == "edit") {
-        options.command = Options::Command::edit;
-    } else if (command == "snapshot") {
-        options.command = Options::Command::snapshot;
-    } else if (command == "convert") {
-        options.command = Options::Command::convert;
-    } else {
-        error = "unknown command '" + command + "'";
+    if (value.empty()) {
+        error = option + " needs a file name";
         return false;
     }
+    field = value;
+    return true;
+}
+
+bool applySet(const std::string& value, Options& options, std::string& error)
+{
+    // The value never holds '=', so the last one separates; a name may contain '='.
+    const std::size_t split = value.rfind('=');
+    double number = 0.0;
+    if (split == std::string::npos || split == 0) {
+        error = "--set expects NAME=VALUE, got '" + value + "'";
+        return false;
+    }
+    // The range is checked once the plug-in's kind is known.
+    if (!parseNumber(value.substr(split + 1), number)) {
+        error = "--set " + value + ": the value must be a number from 0 to 1";
+        return false;
+    }
+    options.settings.push_back({value.substr(0, split), static_cast<float>(number)});
+    return true;
+}
+
+bool applyIr(const std::string& value, Options& options, std::string& error)
+{
+    const std::size_t split = value.find('=');
+    long long slot = 0;
+    if (split == std::string::npos || !parseInteger(value.substr(0, split), 1, 6, slot) || split + 1 >= value.size()) {
+        error = "--ir expects SLOT=PATH with a cab number from 1 to 6, got '" + value + "'";
+        return false;
+    }
+    options.cabs.push_back({static_cast<int>(slot), value.substr(split + 1)});
+    return true;
+}
+
+// The options with a number; false with the refusal.
+bool applyNumber(const std::string& option, const std::string& value, Options& options, Seen& seen, std::string& error)
+{
+    if (option == "--seconds") {
+        double seconds = 0.0;
+        if (options.seconds >= 0.0 || !parseNumber(value, seconds) || seconds < 0.0 || seconds > 86400.0) {
+            error = options.seconds >= 0.0 ? "--seconds given twice" : "--seconds expects a time from 0 to 86400";
+            return false;
+        }
+        options.seconds = seconds;
+    } else if (option == "--after") {
+        long long after = 0;
+        if (options.afterMs >= 0 || !parseInteger(value, 0, 3600000, after)) {
+            error = options.afterMs >= 0 ? "--after given twice" : "--after expects milliseconds from 0 to 3600000";
+            return false;
+        }
+        options.afterMs = static_cast<int>(after);
+    } else if (option == "--block") {
+        long long block = 0;
+        if (seen.block || !parseInteger(value, 1, CommandLine::kMaxBlockSize, block)) {
+            error = seen.block ? "--block given twice" : "--block expects a whole number from 1 to 65536";
+            return false;
+        }
+        options.blockSize = static_cast<int>(block);
+        seen.block = true;
+    } else if (option == "--rate") {
+        double rate = 0.0;
+        if (seen.rate || !parseNumber(value, rate) || rate < 1.0 || rate > 10000000.0) {
+            error = seen.rate ? "--rate given twice" : "--rate expects a sample rate in Hz, from 1 to 10000000";
+            return false;
+        }
+        options.sampleRate = rate;
+        seen.rate = true;
+    } else if (option == "--program") {
+        long long program = 0;
+        if (options.program >= 0 || !parseInteger(value, 0, 0x7fffffff, program)) {
+            error = options.program >= 0 ? "--program given twice" : "--program expects a program number from 0";
+            return false;
+        }
+        options.program = static_cast<int>(program);
+    }
+    return true;
+}
+
+bool applyValue(const std::string& option, const std::string& value, Options& options, Seen& seen, std::string& error)
+{
+    const struct {
+        const char* name;
+        std::string* field;
+    } files[] = {{"--in", &options.input},           {"--out", &options.output},
+                 {"--chunk", &options.bankChunk},    {"--preset-chunk", &options.presetChunk},
+                 {"--save-chunk", &options.saveChunk}, {"--state", &options.state},
+                 {"--save-state", &options.saveState}, {"--screenshot", &options.screenshot}};
+    for (const auto& file : files)
+        if (option == file.name)
+            return setOnce(option, value, *file.field, error);
+    if (option == "--set")
+        return applySet(value, options, error);
+    if (option == "--ir")
+        return applyIr(value, options, error);
+    return applyNumber(option, value, options, seen, error);
+}
+
+// What the options must add up to once all are read.
+bool checkComplete(const Options& options, std::string& error)
+{
     const bool render = options.command == Options::Command::render;
-    const bool edit = options.command == Options::Command::edit;
     const bool snapshot = options.command == Options::Command::snapshot;
     const bool convert = options.command == Options::Command::convert;
-
-    bool seenRate = false;
-    bool seenBlock = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        std::string arg = args[i];
-        if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-            if (!options.plugin.empty()) {
-                error = "unexpected argument '" + arg + "'";
-                return false;
-            }
-            options.plugin = arg;
-            continue;
-        }
-        if (arg == "--stats") {
-            if (!render) {
-                error = arg + " belongs to the render command";
-                return false;
-            }
-            options.stats = true;
-            continue;
-        }
-        if (arg == "--destroy-window-first") {
-            if (!edit) {
-                error = arg + " belongs to the edit command";
-                return false;
-            }
-            options.destroyWindowFirst = true;
-            continue;
-        }
-        if (arg == "--strict") { // like --destroy-window-first, an option without a value
-            options.strict = true;
-            continue;
-        }
-        // Both "--name VALUE" and "--name=VALUE".
-        std::string value;
-        bool haveValue = false;
-        const std::size_t equals = arg.find('=');
-        if (equals != std::string::npos) {
-            value = arg.substr(equals + 1);
-            arg.resize(equals);
-            haveValue = true;
-        }
-        static const char* const known[] = {"--in", "--out", "--set", "--block", "--rate", "--chunk",
-                                            "--preset-chunk", "--save-chunk", "--program", "--ir",
-                                            "--seconds", "--screenshot", "--after", "--state", "--save-state"};
-        bool isKnown = false;
-        for (const char* name : known)
-            isKnown = isKnown || arg == name;
-        if (!isKnown) {
-            error = "unknown option '" + arg + "'";
-            return false;
-        }
-        if (!haveValue) {
-            if (i + 1 >= args.size()) {
-                error = arg + " needs a value";
-                return false;
-            }
-            value = args[++i];
-        }
-        if (!render && arg == "--in") {
-            error = arg + " belongs to the render command";
-            return false;
-        }
-        if (!render && !edit && !convert && arg == "--save-chunk") {
-            error = arg + " belongs to the render command or the edit command";
-            return false;
-        }
-        if (!edit && (arg == "--seconds" || arg == "--screenshot" || arg == "--after")) {
-            error = arg + " belongs to the edit command";
-            return false;
-        }
-        if (!render && !snapshot && arg == "--out") {
-            error = arg + " belongs to the render and snapshot commands";
-            return false;
-        }
-        auto setOnce = [&](std::string& field) {
-            if (!field.empty()) {
-                error = arg + " given twice";
-                return false;
-            }
-            if (value.empty()) {
-                error = arg + " needs a file name";
-                return false;
-            }
-            field = value;
-            return true;
-        };
-        if (arg == "--in") {
-            if (!setOnce(options.input))
-                return false;
-        } else if (arg == "--out") {
-            if (!setOnce(options.output))
-                return false;
-        } else if (arg == "--chunk") {
-            if (!setOnce(options.bankChunk))
-                return false;
-        } else if (arg == "--preset-chunk") {
-            if (!setOnce(options.presetChunk))
-                return false;
-        } else if (arg == "--save-chunk") {
-            if (!setOnce(options.saveChunk))
-                return false;
-        } else if (arg == "--state") {
-            if (!setOnce(options.state))
-                return false;
-        } else if (arg == "--save-state") {
-            if (!render && !convert) {
-                error = arg + " belongs to the render and convert commands";
-                return false;
-            }
-            if (!setOnce(options.saveState))
-                return false;
-        } else if (arg == "--screenshot") {
-            if (!setOnce(options.screenshot))
-                return false;
-        } else if (arg == "--seconds") {
-            double seconds = 0.0;
-            if (options.seconds >= 0.0 || !parseNumber(value, seconds) || seconds < 0.0 || seconds > 86400.0) {
-                error = options.seconds >= 0.0 ? "--seconds given twice" : "--seconds expects a time from 0 to 86400";
-                return false;
-            }
-            options.seconds = seconds;
-        } else if (arg == "--after") {
-            long long after = 0;
-            if (options.afterMs >= 0 || !parseInteger(value, 0, 3600000, after)) {
-                error = options.afterMs >= 0 ? "--after given twice" : "--after expects milliseconds from 0 to 3600000";
-                return false;
-            }
-            options.afterMs = static_cast<int>(after);
-        } else if (arg == "--set") {
-            // The value never holds '=', so the last one separates; a name may contain '='.
-            const std::size_t split = value.rfind('=');
-            double number = 0.0;
-            if (split == std::string::npos || split == 0) {
-                error = "--set expects NAME=VALUE, got '" + value + "'";
-                return false;
-            }
-            // The range is checked below, once the plug-in's kind is known.
-            if (!parseNumber(value.substr(split + 1), number)) {
-                error = "--set " + value + ": the value must be a number from 0 to 1";
-                return false;
-            }
-            options.settings.push_back({value.substr(0, split), static_cast<float>(number)});
-        } else if (arg == "--block") {
-            long long block = 0;
-            if (seenBlock || !parseInteger(value, 1, kMaxBlockSize, block)) {
-                error = seenBlock ? "--block given twice" : "--block expects a whole number from 1 to 65536";
-                return false;
-            }
-            options.blockSize = static_cast<int>(block);
-            seenBlock = true;
-        } else if (arg == "--rate") {
-            double rate = 0.0;
-            if (seenRate || !parseNumber(value, rate) || rate < 1.0 || rate > 10000000.0) {
-                error = seenRate ? "--rate given twice" : "--rate expects a sample rate in Hz, from 1 to 10000000";
-                return false;
-            }
-            options.sampleRate = rate;
-            seenRate = true;
-        } else if (arg == "--ir") {
-            const std::size_t split = value.find('=');
-            long long slot = 0;
-            if (split == std::string::npos || !parseInteger(value.substr(0, split), 1, 6, slot) ||
-                split + 1 >= value.size()) {
-                error = "--ir expects SLOT=PATH with a cab number from 1 to 6, got '" + value + "'";
-                return false;
-            }
-            options.cabs.push_back({static_cast<int>(slot), value.substr(split + 1)});
-        } else if (arg == "--program") {
-            long long program = 0;
-            if (options.program >= 0 || !parseInteger(value, 0, 0x7fffffff, program)) {
-                error = options.program >= 0 ? "--program given twice" : "--program expects a program number from 0";
-                return false;
-            }
-            options.program = static_cast<int>(program);
-        }
-    }
     if (options.plugin.empty()) {
         error = "no plug-in given";
         return false;
@@ -318,31 +312,91 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
                         : "--state and --save-state belong to LV2 plug-ins";
         return false;
     }
-    if (convert && options.saveState.empty() && options.saveChunk.empty()) {
-        error = "convert needs --save-state FOLDER or --save-chunk FILE";
-        return false;
-    }
-    if (render && options.input.empty()) {
-        error = "render needs --in IN.wav";
-        return false;
-    }
-    if (render && options.output.empty()) {
-        error = "render needs --out OUT.wav";
-        return false;
-    }
-    if (options.afterMs >= 0 && options.screenshot.empty()) {
-        error = "--after needs --screenshot FILE";
-        return false;
-    }
-    if (snapshot && options.output.empty()) {
-        error = "snapshot needs --out EDITOR.png";
-        return false;
-    }
-    if ((options.output == "-") + (options.saveChunk == "-") + (options.screenshot == "-") > 1) {
-        error = "only one output can go to standard output ('-')";
-        return false;
+    const struct {
+        bool missing;
+        const char* message;
+    } needs[] = {
+        {convert && options.saveState.empty() && options.saveChunk.empty(),
+         "convert needs --save-state FOLDER or --save-chunk FILE"},
+        {render && options.input.empty(), "render needs --in IN.wav"},
+        {render && options.output.empty(), "render needs --out OUT.wav"},
+        {options.afterMs >= 0 && options.screenshot.empty(), "--after needs --screenshot FILE"},
+        {snapshot && options.output.empty(), "snapshot needs --out EDITOR.png"},
+        {(options.output == "-") + (options.saveChunk == "-") + (options.screenshot == "-") > 1,
+         "only one output can go to standard output ('-')"},
+    };
+    for (const auto& need : needs) {
+        if (need.missing) {
+            error = need.message;
+            return false;
+        }
     }
     return true;
+}
+
+} // namespace
+
+bool CommandLine::parse(const std::vector<std::string>& args, Options& options, std::string& error)
+{
+    options = Options();
+    if (args.empty()) {
+        error = "no command given";
+        return false;
+    }
+    if (!parseCommand(args[0], options, error))
+        return false;
+    if (options.command == Options::Command::help)
+        return true;
+    const unsigned command = bitOf(options.command);
+    Seen seen;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        std::string arg = args[i];
+        if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+            if (!options.plugin.empty()) {
+                error = "unexpected argument '" + arg + "'";
+                return false;
+            }
+            options.plugin = arg;
+            continue;
+        }
+        // Both "--name VALUE" and "--name=VALUE"; an option without a value has no '='.
+        std::string value;
+        bool haveValue = false;
+        const OptionRule* rule = findOption(arg);
+        const std::size_t equals = arg.find('=');
+        if (rule == nullptr && equals != std::string::npos) {
+            value = arg.substr(equals + 1);
+            arg.resize(equals);
+            haveValue = true;
+            rule = findOption(arg);
+            if (rule != nullptr && !rule->takesValue)
+                rule = nullptr;
+        }
+        if (rule == nullptr) {
+            error = "unknown option '" + arg + "'";
+            return false;
+        }
+        if (rule->takesValue && !haveValue) {
+            if (i + 1 >= args.size()) {
+                error = arg + " needs a value";
+                return false;
+            }
+            value = args[++i];
+        }
+        if ((rule->commands & command) == 0) {
+            error = arg + " belongs to " + rule->owners;
+            return false;
+        }
+        if (arg == "--stats")
+            options.stats = true;
+        else if (arg == "--destroy-window-first")
+            options.destroyWindowFirst = true;
+        else if (arg == "--strict")
+            options.strict = true;
+        else if (!applyValue(arg, value, options, seen, error))
+            return false;
+    }
+    return checkComplete(options, error);
 }
 
 } // namespace cli
