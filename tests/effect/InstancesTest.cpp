@@ -58,17 +58,33 @@ long long bytesInUse()
 #endif
 }
 
+// The thread count once it has stopped moving: a thread that an earlier test joined can stay
+// listed for a moment (under qemu-user the join returns before the emulator's own thread
+// has ended). Settled: the same count twice, 50 ms apart (two seconds at most).
+int settledThreadCount()
+{
+    int count = threadCount();
+    for (int wait = 0; wait < 40; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const int again = threadCount();
+        if (again == count)
+            break;
+        count = again;
+    }
+    return count;
+}
+
 } // namespace
 
 TEST(Instances, SixtyFourOpenedAndClosedLeaveNoThreadAndSleepWhileIdle)
 {
     constexpr int kInstances = 64;
-    const int threadsBefore = threadCount();
+    const int threadsBefore = settledThreadCount();
     const long long bytesBefore = bytesInUse();
     std::vector<std::unique_ptr<Orvex>> instances;
     for (int i = 0; i < kInstances; ++i)
         instances.push_back(makeEffect());
-    const int threadsOpen = threadCount();
+    const int threadsOpen = settledThreadCount();
     const long long bytesOpen = bytesInUse();
 
     // An idle instance's loader sleeps without a timeout: nothing wakes it in a second.
