@@ -6,6 +6,7 @@
 #include "effect/OrvexDetail.h"
 #include "host/HostStrings.h"
 #include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include <chrono>
 #include <cmath>
@@ -36,7 +37,7 @@ Orvex::Orvex(vst::HostCallback audioMaster) : AudioEffectX(audioMaster, kNumProg
         c.lpEnabled.store(1);
     }
     setProgram(0);
-    files_->setHostWindow(platform::getForegroundRootOwner());
+    files_->setHostWindow(platform::defaultLayer().getForegroundRootOwner());
     // resume() asks for events only for synthesizers or MIDI effects; this is neither.
 }
 

@@ -3,6 +3,7 @@
 #include "gui/CFontTable.h"
 #include "gui/CFrame.h"
 #include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -89,14 +90,15 @@ struct CDrawContext::Span {
 };
 
 CDrawContext::CDrawContext(CFrame* frame, Pixels* target, platform::Window* window)
-    : frame_(frame), window_(window), target_(target)
+    : frame_(frame), window_(window),
+      layer_(frame ? &frame->getWindowLayer() : window ? window->layer : &platform::defaultLayer()), target_(target)
 {
     if (window_ != nullptr) {
-        platform::Point origin = platform::getWindowScreenOrigin(window_);
+        platform::Point origin = layer_->getWindowScreenOrigin(window_);
         windowOrigin_ = CPoint(origin.x, origin.y);
         if (target_ == nullptr) {
             // Drawing for a window goes into an image of the window's size, presented by flush().
-            platform::Rect size = platform::getWindowSize(window_);
+            platform::Rect size = layer_->getWindowSize(window_);
             windowPixels_.create(size.right - size.left, size.bottom - size.top);
             target_ = &windowPixels_;
         }
@@ -126,7 +128,7 @@ void CDrawContext::attachTarget(Pixels* target)
 void CDrawContext::resetClipRect()
 {
     if (window_ != nullptr) {
-        platform::Rect r = platform::getWindowSize(window_);
+        platform::Rect r = layer_->getWindowSize(window_);
         clipRect_ = CRect(0, 0, r.right - r.left, r.bottom - r.top);
     } else if (target_ != nullptr) {
         clipRect_ = CRect(0, 0, target_->getWidth(), target_->getHeight());
@@ -603,12 +605,12 @@ void CDrawContext::copyTo(CDrawContext* destination, const CRect& sourceRect, co
 // mouse, nor one on the screen the offline one's.
 std::int32_t CDrawContext::getMouseButtons()
 {
-    return frame_ ? frame_->getWindowLayer().getMouseButtons() : platform::getMouseButtons();
+    return layer_->getMouseButtons();
 }
 
 void CDrawContext::getMouseLocation(CPoint& point)
 {
-    platform::Point p = frame_ ? frame_->getWindowLayer().getCursorPosition() : platform::getCursorPosition();
+    platform::Point p = layer_->getCursorPosition();
     point = CPoint(addClamped(p.x, -windowOrigin_.x), addClamped(p.y, -windowOrigin_.y));
 }
 
@@ -617,8 +619,8 @@ void CDrawContext::flush()
     if (window_ == nullptr || !hasTouched_ || target_ == nullptr)
         return;
     hasTouched_ = false;
-    platform::presentPixels(window_, platform::Rect{touched_.left, touched_.top, touched_.right, touched_.bottom},
-                            target_->data(), target_->getWidth(), target_->getHeight(), target_->getWidth());
+    layer_->presentPixels(window_, platform::Rect{touched_.left, touched_.top, touched_.right, touched_.bottom},
+                          target_->data(), target_->getWidth(), target_->getHeight(), target_->getWidth());
 }
 
 } // namespace gui

@@ -400,8 +400,8 @@ void CFrame::draw(CView* view)
     image->setOffset(savedOffset);
     if (window) {
         const Pixels& pixels = image->getPixels();
-        platform::presentPixels(window, platform::Rect{area.left, area.top, area.right, area.bottom}, pixels.data(),
-                                pixels.getWidth(), pixels.getHeight(), pixels.getWidth());
+        layer.presentPixels(window, platform::Rect{area.left, area.top, area.right, area.bottom}, pixels.data(),
+                            pixels.getWidth(), pixels.getHeight(), pixels.getWidth());
     }
 }
 

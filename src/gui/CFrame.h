@@ -13,7 +13,6 @@
 #pragma once
 
 #include "gui/CViewContainer.h"
-#include "platform/Platform.h"
 #include "platform/WindowLayer.h"
 
 #include "gui/CDragData.h"

@@ -18,8 +18,8 @@ void CFrame::paintWindow(const CRect& damaged)
         image->setOffset(CPoint(0, 0));
         drawRect(image, damaged);
         const Pixels& pixels = image->getPixels();
-        platform::presentPixels(window, platform::Rect{damaged.left, damaged.top, damaged.right, damaged.bottom},
-                                pixels.data(), pixels.getWidth(), pixels.getHeight(), pixels.getWidth());
+        layer.presentPixels(window, platform::Rect{damaged.left, damaged.top, damaged.right, damaged.bottom},
+                            pixels.data(), pixels.getWidth(), pixels.getHeight(), pixels.getWidth());
     } else {
         CDrawContext* context = new CDrawContext(this, nullptr, window);
         drawRect(context, damaged);

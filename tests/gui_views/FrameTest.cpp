@@ -5,6 +5,7 @@
 #include "gui/CDropTarget.h"
 #include "gui/CKnob.h"
 #include "gui/COffscreenContext.h"
+#include "gui/COptionMenu.h"
 #include "platform/headless/HeadlessLayer.h"
 
 using namespace viewtest;
@@ -298,7 +299,8 @@ TEST_F(FrameTest, TabMovesTheFocusForwardAndShiftTabBackward)
 
 TEST_F(FrameTest, CursorTypeSevenShowsTheCursorFoundAtFirst)
 {
-    platform::setCurrentCursor(platform::getSystemCursor(platform::CursorShape::hand));
+    platform::WindowLayer& layer = frame->getWindowLayer();
+    layer.setCurrentCursor(layer.getSystemCursor(platform::CursorShape::hand));
     frame->setCursor(gui::kCursorHSize);
     EXPECT_EQ(headless::currentCursorShape(), platform::CursorShape::hResize);
     frame->setCursor(gui::kCursorWait);
@@ -320,7 +322,7 @@ TEST_F(FrameTest, SizeGoesThroughTheHostOrResizesTheWindowsAbove)
     EXPECT_TRUE(frame->setSize(200, 160));
     EXPECT_EQ(frame->getViewSize(), CRect(0, 0, 200, 160));
     EXPECT_EQ(headless::snapshot(window).height, 160);
-    platform::Rect hostRect = platform::getHandleRectInParent(host);
+    platform::Rect hostRect = frame->getWindowLayer().getHandleRectInParent(host);
     EXPECT_EQ(hostRect.right - hostRect.left, 220);
     EXPECT_EQ(hostRect.bottom - hostRect.top, 180);
     EXPECT_TRUE(frame->isDirty());
@@ -333,7 +335,7 @@ TEST_F(FrameTest, SizeGoesThroughTheHostOrResizesTheWindowsAbove)
     EXPECT_EQ(editor.sizeRequests.back(), CRect(0, 0, 150, 110));
     EXPECT_EQ(frame->getViewSize(), CRect(0, 0, 150, 110));
     EXPECT_EQ(headless::snapshot(window).width, 150);
-    hostRect = platform::getHandleRectInParent(host);
+    hostRect = frame->getWindowLayer().getHandleRectInParent(host);
     EXPECT_EQ(hostRect.right - hostRect.left, 220);
 }
 
@@ -430,6 +432,13 @@ TEST_F(FrameLayerTest, AFrameAsksOnlyTheLayerItsEditorGaveIt)
     EXPECT_EQ(where, CPoint(30, 40));
     EXPECT_EQ(layer.asked, 4);
     EXPECT_EQ(layer.cursor, layer.getSystemCursor(platform::CursorShape::hand));
+
+    // A popup of a view in the frame is the frame's layer's too.
+    auto* menu = new gui::COptionMenu(CRect(0, 0, 40, 20), nullptr, 1, nullptr);
+    menu->appendEntry("only");
+    frame->addView(menu);
+    frame->mouse(nullptr, CPoint(5, 5), gui::kLButton);
+    EXPECT_EQ(layer.popups, 1u);
 
     frame->forget();
     EXPECT_EQ(layer.oleCount, 0);
