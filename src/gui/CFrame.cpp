@@ -4,6 +4,7 @@
 #include "gui/CDropTarget.h"
 #include "gui/CFrameEditor.h"
 #include "gui/COffscreenContext.h"
+#include "gui/ContextScope.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -226,6 +227,14 @@ bool CFrame::getSize(CRect& rect) const
     return true;
 }
 
+CView* CFrame::childAt(const CPoint& where, std::int32_t buttons) const
+{
+    // A modal view takes the frame's input alone: nothing beside it or beneath it is hit.
+    if (modalView)
+        return takesInputAt(modalView, toLocal(where), buttons) ? modalView : nullptr;
+    return CViewContainer::childAt(where, buttons);
+}
+
 std::int32_t CFrame::setModalView(CView* view)
 {
     if (view && modalView)
@@ -394,10 +403,11 @@ void CFrame::draw(CView* view)
     if (area.isEmpty())
         return;
     COffscreenContext* image = ensureOffscreen();
-    const CPoint savedOffset = image->getOffset();
-    image->setOffset(CPoint(0, 0));
-    drawRect(image, area);
-    image->setOffset(savedOffset);
+    {
+        ContextScope scope(image);
+        scope.setOffset(CPoint(0, 0));
+        drawRect(image, area);
+    }
     if (window) {
         const Pixels& pixels = image->getPixels();
         layer.presentPixels(window, platform::Rect{area.left, area.top, area.right, area.bottom}, pixels.data(),
@@ -453,14 +463,12 @@ void CFrame::drawRect(CDrawContext* context, const CRect& updateRect)
     }
     if (!context)
         return;
-    CRect oldClip;
-    context->getClipRect(oldClip);
-    CRect clip = updateRect;
-    clip.bound(oldClip);
-    context->setClipRect(clip);
-    if (!clip.isEmpty())
-        CViewContainer::drawRect(context, clip);
-    context->setClipRect(oldClip);
+    {
+        ContextScope scope(context);
+        const CRect clip = scope.clip(updateRect);
+        if (!clip.isEmpty())
+            CViewContainer::drawRect(context, clip);
+    }
     if (own)
         context->forget();
 }
@@ -488,11 +496,9 @@ void CFrame::update(CDrawContext* context)
         for (CView* child : list)
             child->remember();
         for (CView* child : list) {
-            CRect oldClip;
-            image->getClipRect(oldClip);
-            image->setClipRect(child->getViewSize());
+            ContextScope scope(image);
+            scope.clip(child->getViewSize());
             child->update(image);
-            image->setClipRect(oldClip);
         }
         for (CView* child : list)
             child->forget();
@@ -517,15 +523,7 @@ void CFrame::mouse(CDrawContext* context, const CPoint& where, std::int32_t butt
         setFocusView(nullptr);
     if (buttons == -1)
         buttons = readMouseButtons(context);
-    if (modalView) {
-        CView* view = modalView;
-        view->remember();
-        if (view->hitTest(where, buttons))
-            view->mouse(context, where, buttons);
-        view->forget();
-    } else {
-        CViewContainer::mouse(context, where, buttons);
-    }
+    CViewContainer::mouse(context, where, buttons);
     if (own && context)
         context->forget();
 }
@@ -559,15 +557,7 @@ bool CFrame::onWheel(CDrawContext* context, const CPoint& where, CMouseWheelAxis
         context = createDrawContext();
         own = true;
     }
-    bool result = false;
-    if (modalView) {
-        CView* view = modalView;
-        view->remember();
-        result = view->onWheel(context, where, axis, distance);
-        view->forget();
-    } else {
-        result = CViewContainer::onWheel(context, where, axis, distance);
-    }
+    const bool result = CViewContainer::onWheel(context, where, axis, distance);
     if (own && context)
         context->forget();
     return result;

@@ -106,6 +106,8 @@ public:
     CFrameEditor* getEditor() const override;
     bool advanceNextFocusView(CView* oldFocus, bool reverse = false) override;
     void removeView(CView* view, bool withForget = true) override;
+    // With a modal view, that view alone (when the point is on it); else as any container.
+    CView* childAt(const CPoint& where, std::int32_t buttons = -1) const override;
 
     // --- accessors -------------------------------------------------------------------------------
     platform::NativeHandle getParentWindow() const { return parentWindow; }
