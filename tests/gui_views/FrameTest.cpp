@@ -125,6 +125,32 @@ public:
 
 } // namespace
 
+// An idle copies to the window the rectangles it redrew and nothing else: elsewhere the window
+// keeps what it shows (copying the whole image at every idle cost as much as the drawing).
+TEST_F(FrameTest, IdleCopiesOnlyTheRectanglesItRedrew)
+{
+    BoxView* a = addBox(CRect(10, 10, 30, 30), kRed, "a");
+    BoxView* b = addBox(CRect(60, 60, 80, 80), kBlue, "b");
+    paintAll();
+    // The window shows white everywhere, unknown to the frame.
+    const std::vector<std::uint32_t> white(100 * 100, pixelOf(kWhite));
+    frame->getWindowLayer().presentPixels(window, platform::Rect{0, 0, 100, 100}, white.data(), 100, 100, 100);
+
+    a->color = kYellow;
+    a->setDirty(true);
+    b->color = kMagenta;
+    b->setDirty(true);
+    frame->idle();
+    EXPECT_EQ(windowPixel(10, 10), pixelOf(kYellow));
+    EXPECT_EQ(windowPixel(29, 29), pixelOf(kYellow));
+    EXPECT_EQ(windowPixel(60, 60), pixelOf(kMagenta));
+    EXPECT_EQ(windowPixel(79, 79), pixelOf(kMagenta));
+    EXPECT_EQ(windowPixel(9, 9), pixelOf(kWhite));
+    EXPECT_EQ(windowPixel(30, 30), pixelOf(kWhite));
+    EXPECT_EQ(windowPixel(45, 45), pixelOf(kWhite)); // between the two: not copied
+    EXPECT_EQ(windowPixel(80, 80), pixelOf(kWhite));
+}
+
 TEST_F(FrameTest, AViewUpdatedAloneIsPaintedOverWhatLiesBeneathIt)
 {
     BoxView* below = addBox(CRect(10, 10, 40, 40), kRed, "below");
