@@ -106,6 +106,8 @@ public:
     std::int32_t onKeyUp(CKeyCode& keyCode) override;
     bool onWheel(CDrawContext* context, const CPoint& where, CMouseWheelAxis axis, float distance) override;
     bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
+    // Redraws what is dirty into the frame's image, where it waits for the window (the next
+    // idle or paint copies it); a context other than the image gets a copy of the whole image.
     void update(CDrawContext* context) override;
     void redrawRect(CDrawContext* context, const CRect& rect) override;
     bool isTypeOf(const char* name) const override;

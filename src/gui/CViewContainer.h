@@ -62,10 +62,10 @@ public:
 
     // --- hit-testing ---------------------------------------------------------------------------
     // Which child is under a point, the one rule for every input that has a point (clicks,
-    // the wheel, drags from other programs): the children are tried from the last added (on
-    // top) to the first, and the first that is mouse-enabled and whose hitTest() accepts the
-    // point (by default: the point lies in its mouseable area, edges included) is the one;
-    // null when none is. `where` is in this container's parent coordinates, as every input
+    // the wheel, drags from other programs): the children are tried from the last added
+    // (drawn on top; no view of this toolkit is ever hidden) to the first, and the first that
+    // is mouse-enabled and whose hitTest() accepts the point (by default: the point lies in
+    // its mouseable area, edges included) is the one; null when none is. `where` is in this container's parent coordinates, as every input
     // method receives it. Input then descends into that child when it is a container, by the
     // same rule in the child's coordinates; a container with nothing under the point keeps
     // the input (nothing beneath it is tried), and a view is reached only through its

@@ -38,14 +38,12 @@ public:
 
     // `area` of the image (image coordinates) was drawn and differs from the window now.
     void drawn(const CRect& area);
-    // The rectangles waiting for the window, none overlapping or touching another.
-    const std::vector<CRect>& waiting() const { return waiting_; }
     // Copies the waiting rectangles to the window (when there is one) and forgets them.
     void present(platform::WindowLayer& layer, platform::Window* window);
 
 private:
     COffscreenContext* image_ = nullptr; // the frame's image, owned; null before first use
-    std::vector<CRect> waiting_;         // drawn rectangles not yet on the window
+    std::vector<CRect> waiting_;         // drawn, not yet on the window; none touches another
 };
 
 } // namespace gui
