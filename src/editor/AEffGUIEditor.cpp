@@ -1,15 +1,15 @@
 #include "editor/AEffGUIEditor.h"
 
-#include "gui/CDrawContext.h"
 #include "gui/CFrame.h"
 #include "host/AudioEffectX.h"
-#include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include <cstring>
 
 AEffGUIEditor::AEffGUIEditor(AudioEffectX* effect) : AEffEditor(effect), effectX(effect)
 {
-    lastTicks = platform::getTicks();
+    // No frame and no layer of its own yet: the default layer's clock starts the pacing.
+    lastTicks = platform::defaultLayer().getTicks();
 }
 
 AEffGUIEditor::~AEffGUIEditor()
@@ -62,13 +62,10 @@ bool AEffGUIEditor::onWheel(float distance)
 {
     if (!frame)
         return false;
-    gui::CDrawContext* context = new gui::CDrawContext(frame, nullptr, frame->getWindow());
     // The host reports no position: the wheel acts where the cursor is over our window.
-    const platform::Point cursor = frame->getWindowLayer().getCursorPosition();
-    const platform::Point origin = platform::getWindowScreenOrigin(frame->getWindow());
-    const bool handled = frame->onWheel(context, gui::CPoint(cursor.x - origin.x, cursor.y - origin.y), distance);
-    context->forget();
-    return handled;
+    gui::CPoint where;
+    frame->getCurrentLocation(where);
+    return frame->onWheel(nullptr, where, distance);
 }
 
 bool AEffGUIEditor::setKnobMode(vst::Int32 mode)

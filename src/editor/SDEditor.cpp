@@ -8,6 +8,7 @@
 #include "gui/COptionMenu.h"
 #include "gui/CTextLabel.h"
 #include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include <cstring>
 
@@ -34,7 +35,7 @@ SDEditor::SDEditor(orvex::Orvex* effect) : AEffGUIEditor(effect), orvexEffect_(e
     rect.right = kWidth;
     background_ = new gui::CBitmap(kBackgroundId);
     // Drag and drop needs OLE on the thread that creates the editor; undone in the destructor.
-    platform::initializeOle();
+    platform::defaultLayer().initializeOle();
     if (effect) {
         effect->setEditor(this);
         effect->setEditorLink(this);
@@ -51,7 +52,7 @@ SDEditor::~SDEditor()
         background_->forget();
         background_ = nullptr;
     }
-    platform::uninitializeOle();
+    platform::defaultLayer().uninitializeOle();
 }
 
 bool SDEditor::onEditorThread() const

@@ -9,6 +9,7 @@
 #include "effect/ProgramStore.h"
 #include "files/CFileSelector.h"
 #include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include <cmath>
 #include <cstring>
@@ -195,7 +196,7 @@ void CabFiles::loadButton(int cab, float v)
     // The dialog is modal: it opens only for a request on the thread that owns the editor,
     // so automation or an audio thread writing a load index never blocks on it.
     if (v > 0.5f && onOwnerThread()) {
-        platform::enableWindow(hostWindow_, false);
+        platform::defaultLayer().enableWindow(hostWindow_, false);
 
         vst::VstFileType wave{};
         std::strcpy(wave.name, "Wave File");
@@ -248,7 +249,7 @@ void CabFiles::loadButton(int cab, float v)
             if (link)
                 link->showCabNotice(cab, reason);
         }
-        platform::enableWindow(hostWindow_, true);
+        platform::defaultLayer().enableWindow(hostWindow_, true);
     }
     setParameter(kBypass + cab, 1.0f);
 }

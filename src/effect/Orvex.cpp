@@ -7,6 +7,7 @@
 #include "effect/OrvexDetail.h"
 #include "host/HostStrings.h"
 #include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include <chrono>
 #include <cmath>
@@ -42,7 +43,7 @@ Orvex::Orvex(vst::HostCallback audioMaster, const LoaderFactory& makeLoader)
         c.lpEnabled.store(1);
     }
     setProgram(0);
-    files_->setHostWindow(platform::getForegroundRootOwner());
+    files_->setHostWindow(platform::defaultLayer().getForegroundRootOwner());
     // resume() asks for events only for synthesizers or MIDI effects; this is neither.
 }
 

@@ -1,6 +1,6 @@
 #include "files/CFileSelector.h"
 
-#include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include <algorithm>
 #include <cstring>
@@ -72,8 +72,10 @@ vst::Int32 CFileSelector::run(vst::VstFileSelect* request)
     char title[kNameSize] = {0};
     const std::string caption(request->title, fieldLength(request->title, sizeof request->title));
 
+    // The selector belongs to no frame: the dialog is the default layer's.
+    platform::WindowLayer& layer = platform::defaultLayer();
     platform::OpenFileRequest dialog;
-    dialog.owner = platform::getForegroundRootOwner();
+    dialog.owner = layer.getForegroundRootOwner();
     dialog.title = caption.c_str();
     dialog.filter = filter.data();
     dialog.initialDir = request->initialPath;
@@ -84,9 +86,9 @@ vst::Int32 CFileSelector::run(vst::VstFileSelect* request)
     dialog.fileTitleSize = sizeof title;
 
     // The owner stays disabled for the time of the dialog so that nothing behind it reacts.
-    platform::enableWindow(dialog.owner, false);
-    const bool chosen = platform::showOpenFileDialog(dialog);
-    platform::enableWindow(dialog.owner, true);
+    layer.enableWindow(dialog.owner, false);
+    const bool chosen = layer.showOpenFileDialog(dialog);
+    layer.enableWindow(dialog.owner, true);
     if (!chosen) {
         unavailableReason = dialog.unavailable;
         return 0;

@@ -27,6 +27,7 @@
 #include <cstdint>
 
 namespace platform {
+class WindowLayer;
 struct Window;
 struct Font;
 } // namespace platform
@@ -135,7 +136,8 @@ public:
                         std::uint8_t constantAlpha, bool perPixelAlpha);
 
     // --- input ---------------------------------------------------------------------------
-    // Buttons and modifiers: 1 left, 2 middle, 4 right, 8 shift, 16 control, 32 alt.
+    // Input is read from the frame's window layer, else the window's, else the process's
+    // default. Buttons and modifiers: 1 left, 2 middle, 4 right, 8 shift, 16 control, 32 alt.
     std::int32_t getMouseButtons();
     // Cursor position minus windowOrigin.
     void getMouseLocation(CPoint& point);
@@ -166,6 +168,7 @@ private:
     CPoint windowOrigin_;                // screen position of the window; (0, 0) without one
     CFrame* frame_ = nullptr;            // owning frame, not owned
     platform::Window* window_ = nullptr; // window drawn for, not owned
+    platform::WindowLayer* layer_;       // the frame's layer, else the window's, else the default
     Pixels* target_ = nullptr;           // image drawn into (windowPixels_ for window contexts)
     Pixels windowPixels_;                // a window context's own image
     CRect touched_;                      // window contexts: area drawn since the last flush

@@ -4,7 +4,7 @@
 #include "gui/CDragData.h"
 #include "gui/CDrawContext.h"
 #include "gui/CFrame.h"
-#include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include <cstring>
 
@@ -151,7 +151,7 @@ CPoint CDropTarget::toFrame(const CPoint& screenPoint) const
     // drag, and using it keeps the answer independent of a later cursor read.
     CPoint where = screenPoint;
     if (frame && frame->getWindow()) {
-        platform::Point origin = platform::getWindowScreenOrigin(frame->getWindow());
+        platform::Point origin = frame->getWindowLayer().getWindowScreenOrigin(frame->getWindow());
         where.offset(-origin.x, -origin.y);
     }
     return where;

@@ -1,9 +1,9 @@
+// The frame's window and the host's windows around it: making and destroying its own, sizing
+// it and the host's above it, where it sits, the cursor and the drop target.
 #include "gui/CFrame.h"
 
-#include "gui/CDrawContext.h"
 #include "gui/CDropTarget.h"
 #include "gui/CFrameEditor.h"
-#include "gui/COffscreenContext.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -86,20 +86,6 @@ bool CFrame::close()
 bool CFrame::isOpen() const
 {
     return openFlag;
-}
-
-void CFrame::idle()
-{
-    // Where the plug-in reads its window's events itself (X11), the host's idle is when.
-    if (window && !destroying)
-        layer.dispatchWindowEvents(window);
-    if (!openFlag || !window || firstDraw || !isDirty())
-        return;
-    CDrawContext* context = createDrawContext();
-    if (!context)
-        return;
-    update(context);
-    context->forget();
 }
 
 void CFrame::doIdleStuff()
@@ -226,26 +212,6 @@ bool CFrame::getSize(CRect& rect) const
     return true;
 }
 
-std::int32_t CFrame::setModalView(CView* view)
-{
-    if (view && modalView)
-        return 0;
-    if (modalView) {
-        CView* old = modalView;
-        modalView = nullptr;
-        CViewContainer::removeView(old, false);
-    }
-    modalView = view;
-    if (view)
-        addView(view);
-    return 1;
-}
-
-CView* CFrame::getModalView() const
-{
-    return modalView;
-}
-
 void CFrame::beginEdit(std::int32_t tag)
 {
     if (editor)
@@ -293,27 +259,6 @@ void CFrame::setCursor(std::int32_t type)
     layer.setCurrentCursor(layer.getSystemCursor(shape));
 }
 
-void CFrame::setFocusView(CView* view)
-{
-    // Setting the focus it already has must not tell the view it lost it.
-    if (view == focusView)
-        return;
-    CView* old = focusView;
-    focusView = view;
-    if (focusView && focusView->wantsFocus())
-        focusView->setDirty(true);
-    if (old) {
-        old->looseFocus();
-        if (old->wantsFocus())
-            old->setDirty(true);
-    }
-}
-
-CView* CFrame::getFocusView() const
-{
-    return focusView;
-}
-
 bool CFrame::setDropActive(bool flag)
 {
     if (!flag && !dropActive)
@@ -357,14 +302,6 @@ bool CFrame::getOpenFlag() const
     return openFlag;
 }
 
-void CFrame::invalidate(const CRect& rect)
-{
-    for (CView* child : children) {
-        if (child->getViewSize().touches(rect))
-            child->setDirty(true);
-    }
-}
-
 bool CFrame::updatesDisabled(bool state)
 {
     const bool previous = updatesOff;
@@ -375,251 +312,6 @@ bool CFrame::updatesDisabled(bool state)
 bool CFrame::updatesDisabled() const
 {
     return updatesOff;
-}
-
-void CFrame::draw(CView* view)
-{
-    // A view is painted over what lies beneath it: its rectangle is redrawn into the frame's
-    // image from the background up (the views below it, the view, the views above it), and
-    // only that part is copied to the window. Drawing the view alone would leave whatever
-    // the image held there before (a knob's earlier picture) under its transparent pixels.
-    CRect area(0, 0, size.width(), size.height());
-    if (view && view != this && view->getFrame() == this) {
-        CRect r = view->getViewSize();
-        CPoint origin(r.left, r.top);
-        view->localToFrame(origin);
-        r.moveTo(origin.x, origin.y);
-        area.bound(r);
-    }
-    if (area.isEmpty())
-        return;
-    COffscreenContext* image = ensureOffscreen();
-    const CPoint savedOffset = image->getOffset();
-    image->setOffset(CPoint(0, 0));
-    drawRect(image, area);
-    image->setOffset(savedOffset);
-    if (window) {
-        const Pixels& pixels = image->getPixels();
-        platform::presentPixels(window, platform::Rect{area.left, area.top, area.right, area.bottom}, pixels.data(),
-                                pixels.getWidth(), pixels.getHeight(), pixels.getWidth());
-    }
-}
-
-CDrawContext* CFrame::createDrawContext()
-{
-    if (defaultContext) {
-        defaultContext->remember();
-        return defaultContext;
-    }
-    // Without a window the context draws nowhere, but input reads still work through it.
-    return new CDrawContext(this, nullptr, window);
-}
-
-COffscreenContext* CFrame::ensureOffscreen()
-{
-    if (!frameOffscreen)
-        frameOffscreen = new COffscreenContext(this, size.width(), size.height(), kBlackCColor);
-    return frameOffscreen;
-}
-
-void CFrame::releaseFrameOffscreen()
-{
-    if (frameOffscreen) {
-        if (defaultContext == frameOffscreen)
-            defaultContext = nullptr;
-        frameOffscreen->forget();
-        frameOffscreen = nullptr;
-    }
-}
-
-// --- drawing -----------------------------------------------------------------------------------
-
-void CFrame::draw(CDrawContext* context)
-{
-    firstDraw = false;
-    if (!context)
-        context = defaultContext;
-    if (context)
-        CViewContainer::draw(context);
-}
-
-void CFrame::drawRect(CDrawContext* context, const CRect& updateRect)
-{
-    firstDraw = false;
-    bool own = false;
-    if (!context) {
-        context = createDrawContext();
-        own = true;
-    }
-    if (!context)
-        return;
-    CRect oldClip;
-    context->getClipRect(oldClip);
-    CRect clip = updateRect;
-    clip.bound(oldClip);
-    context->setClipRect(clip);
-    if (!clip.isEmpty())
-        CViewContainer::drawRect(context, clip);
-    context->setClipRect(oldClip);
-    if (own)
-        context->forget();
-}
-
-void CFrame::redrawRect(CDrawContext* context, const CRect& rect)
-{
-    drawRect(context, rect);
-}
-
-void CFrame::update(CDrawContext* context)
-{
-    if (!openFlag || updatesOff)
-        return;
-    COffscreenContext* image = ensureOffscreen();
-    CDrawContext* savedDefault = defaultContext;
-    defaultContext = image;
-    image->setOffset(CPoint(0, 0));
-    if (dirty) {
-        draw(image);
-        setDirty(false);
-    } else {
-        if (modalView && modalView->isDirty())
-            modalView->update(image);
-        std::vector<CView*> list = children;
-        for (CView* child : list)
-            child->remember();
-        for (CView* child : list) {
-            CRect oldClip;
-            image->getClipRect(oldClip);
-            image->setClipRect(child->getViewSize());
-            child->update(image);
-            image->setClipRect(oldClip);
-        }
-        for (CView* child : list)
-            child->forget();
-    }
-    if (context && context != image)
-        image->copyFrom(context, CRect(0, 0, size.width(), size.height()), CPoint(0, 0));
-    defaultContext = savedDefault;
-}
-
-// --- input -------------------------------------------------------------------------------------
-
-void CFrame::mouse(CDrawContext* context, const CPoint& where, std::int32_t buttons)
-{
-    bool own = false;
-    if (!context)
-        context = defaultContext;
-    if (!context) {
-        context = createDrawContext();
-        own = true;
-    }
-    if (focusView)
-        setFocusView(nullptr);
-    if (buttons == -1)
-        buttons = readMouseButtons(context);
-    if (modalView) {
-        CView* view = modalView;
-        view->remember();
-        if (view->hitTest(where, buttons))
-            view->mouse(context, where, buttons);
-        view->forget();
-    } else {
-        CViewContainer::mouse(context, where, buttons);
-    }
-    if (own && context)
-        context->forget();
-}
-
-std::int32_t CFrame::onKeyDown(CKeyCode& keyCode)
-{
-    std::int32_t result = -1;
-    if (focusView)
-        result = focusView->onKeyDown(keyCode);
-    if (result == -1 && modalView)
-        result = modalView->onKeyDown(keyCode);
-    if (result == -1 && keyCode.virt == kVKeyTab)
-        result = advanceNextFocusView(focusView, (keyCode.modifier & kModifierShift) != 0) ? 1 : -1;
-    return result;
-}
-
-std::int32_t CFrame::onKeyUp(CKeyCode& keyCode)
-{
-    std::int32_t result = -1;
-    if (focusView)
-        result = focusView->onKeyUp(keyCode);
-    if (result == -1 && modalView)
-        result = modalView->onKeyUp(keyCode);
-    return result;
-}
-
-bool CFrame::onWheel(CDrawContext* context, const CPoint& where, CMouseWheelAxis axis, float distance)
-{
-    bool own = false;
-    if (!context) {
-        context = createDrawContext();
-        own = true;
-    }
-    bool result = false;
-    if (modalView) {
-        CView* view = modalView;
-        view->remember();
-        result = view->onWheel(context, where, axis, distance);
-        view->forget();
-    } else {
-        result = CViewContainer::onWheel(context, where, axis, distance);
-    }
-    if (own && context)
-        context->forget();
-    return result;
-}
-
-bool CFrame::onWheel(CDrawContext* context, const CPoint& where, float distance)
-{
-    return onWheel(context, where, kMouseWheelAxisY, distance);
-}
-
-bool CFrame::advanceNextFocusView(CView* oldFocus, bool reverse)
-{
-    if (modalView) {
-        if (auto* container = dynamic_cast<CViewContainer*>(modalView))
-            return container->advanceNextFocusView(oldFocus, reverse);
-        if (oldFocus != modalView && modalView->wantsFocus()) {
-            setFocusView(modalView);
-            return true;
-        }
-        return false;
-    }
-    if (!oldFocus)
-        return CViewContainer::advanceNextFocusView(nullptr, reverse);
-    if (isChild(oldFocus)) {
-        if (CViewContainer::advanceNextFocusView(oldFocus, reverse))
-            return true;
-        // Past the last view: no focus, and the next tab starts over.
-        setFocusView(nullptr);
-        return false;
-    }
-    // A focus deep in the tree: look after it in its container, then after that container
-    // in its parent, and so on up to the frame.
-    CView* from = oldFocus;
-    for (CViewContainer* container = oldFocus->getParentView(); container;
-         container = container->getParentView()) {
-        if (static_cast<CView*>(container) == this)
-            break;
-        if (container->advanceNextFocusView(from, reverse))
-            return true;
-        from = container;
-    }
-    if (CViewContainer::advanceNextFocusView(from, reverse))
-        return true;
-    setFocusView(nullptr);
-    return false;
-}
-
-void CFrame::removeView(CView* view, bool withForget)
-{
-    if (view && view == modalView)
-        modalView = nullptr;
-    CViewContainer::removeView(view, withForget);
 }
 
 bool CFrame::isTypeOf(const char* name) const

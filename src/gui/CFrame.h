@@ -1,22 +1,26 @@
 // The root of the view tree and the toolkit's link to the platform: owns one child window
-// inside a host-supplied parent window, double-buffers its whole area in one offscreen image
-// (paints and idle updates draw into it, then copy it to the window), and keeps the focus
-// view, the modal view, the cursor and the drop target.
+// inside a host-supplied parent window on the window layer its editor gives it, double-buffers
+// its whole area in one offscreen image (FrameImage), and keeps the focus view, the modal
+// view, the cursor and the drop target.
 //
 // Redraw cycle: changes only mark views dirty; the editor's idle calls idle(), which redraws
-// the dirty views into the offscreen and copies it to the window. Nothing is drawn on idle
-// before the window has been painted once. A paint of a damaged rectangle redraws just that
-// part from the views.
+// the dirty views into the image and copies the rectangles it drew, and only those, to the
+// window. Nothing is drawn on idle before the window has been painted once. A paint of a
+// damaged rectangle redraws just that part from the views.
+//
+// The frame's work is split by what it is about: CFrame.cpp its window and the host's windows
+// (life, sizing, position, cursor, drop target), CFrameInput.cpp the routing of input (clicks,
+// wheel, keys, focus, the modal view), CFrameDrawing.cpp drawing into the image and copying it
+// to the window, CFrameWindowEvents.cpp what the window layer reports.
 //
 // Thread: everything runs on the thread that owns the frame's window (window events, the
 // host's idle and key calls through the editor). No locks.
 #pragma once
 
-#include "gui/CViewContainer.h"
-#include "platform/Platform.h"
-#include "platform/WindowLayer.h"
-
 #include "gui/CDragData.h"
+#include "gui/CViewContainer.h"
+#include "gui/FrameImage.h"
+#include "platform/WindowLayer.h"
 
 #include <cstdint>
 #include <memory>
@@ -55,7 +59,8 @@ public:
     virtual bool open(CPoint* where = nullptr);
     virtual bool close();
     virtual bool isOpen() const;
-    // Redraws the dirty views into the offscreen and copies it to the window.
+    // Reads the window's events where the plug-in must (X11), redraws the dirty views into
+    // the image and copies what it drew to the window.
     virtual void idle();
     virtual void doIdleStuff();
     // Milliseconds of the system tick counter while an editor is set, else 0.
@@ -101,19 +106,23 @@ public:
     std::int32_t onKeyUp(CKeyCode& keyCode) override;
     bool onWheel(CDrawContext* context, const CPoint& where, CMouseWheelAxis axis, float distance) override;
     bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
+    // Redraws what is dirty into the frame's image, where it waits for the window (the next
+    // idle or paint copies it); a context other than the image gets a copy of the whole image.
     void update(CDrawContext* context) override;
     void redrawRect(CDrawContext* context, const CRect& rect) override;
     bool isTypeOf(const char* name) const override;
     CFrameEditor* getEditor() const override;
     bool advanceNextFocusView(CView* oldFocus, bool reverse = false) override;
     void removeView(CView* view, bool withForget = true) override;
+    // With a modal view, that view alone (when the point is on it); else as any container.
+    CView* childAt(const CPoint& where, std::int32_t buttons = -1) const override;
 
     // --- accessors -------------------------------------------------------------------------------
     platform::NativeHandle getParentWindow() const { return parentWindow; }
     platform::Window* getWindow() const { return window; }
     platform::WindowLayer& getWindowLayer() const { return layer; }
     // The frame's offscreen image, or null before its first use.
-    COffscreenContext* getOffscreen() const { return frameOffscreen; }
+    COffscreenContext* getOffscreen() const { return frameImage.existing(); }
     bool isFirstDraw() const { return firstDraw; }
     CDropTarget* getDropTarget() const { return dropTarget; }
 
@@ -145,6 +154,10 @@ private:
     void windowDestroyed();
     COffscreenContext* ensureOffscreen();
     void releaseFrameOffscreen();
+    // Notes what a drawing into `context` covered when that is the frame's image.
+    void noteDrawn(CDrawContext* context);
+    // Copies what was drawn into the image since the last copy to the window.
+    void presentDrawn();
     void revokeDropTarget();
     // Resizes the frame's window and the host's windows above it to fit the new size.
     bool sizeAncestorWindows(std::int32_t width, std::int32_t height);
@@ -164,8 +177,8 @@ private:
     platform::Window* createdWindow = nullptr;      // the window as made, freed with the frame
     WindowEvents windowEvents;                      // listener registered with the window
     CDropTarget* dropTarget = nullptr;              // registered drop target, one reference held
-    COffscreenContext* frameOffscreen = nullptr;    // frame-sized image, black; made on first use
-    CDrawContext* defaultContext = nullptr;         // the offscreen while an update runs
+    FrameImage frameImage;                          // frame-sized image and what awaits the window
+    CDrawContext* defaultContext = nullptr;         // the image while an update runs
     platform::CursorId savedCursor = 0;             // cursor before the first setCursor
     bool cursorSaved = false;                       // savedCursor is valid
 };

@@ -5,27 +5,8 @@
 
 #include "gui/CDrawContext.h"
 #include "gui/CDropTarget.h"
-#include "gui/COffscreenContext.h"
 
 namespace gui {
-
-void CFrame::paintWindow(const CRect& damaged)
-{
-    if (destroying || !window || damaged.isEmpty())
-        return;
-    COffscreenContext* image = ensureOffscreen();
-    if (image) {
-        image->setOffset(CPoint(0, 0));
-        drawRect(image, damaged);
-        const Pixels& pixels = image->getPixels();
-        platform::presentPixels(window, platform::Rect{damaged.left, damaged.top, damaged.right, damaged.bottom},
-                                pixels.data(), pixels.getWidth(), pixels.getHeight(), pixels.getWidth());
-    } else {
-        CDrawContext* context = new CDrawContext(this, nullptr, window);
-        drawRect(context, damaged);
-        context->forget();
-    }
-}
 
 void CFrame::windowDestroyed()
 {

@@ -304,7 +304,7 @@ CPoint COptionMenu::popupPosition(CDrawContext* context) const
     CPoint origin;
     platform::Window* window = parentFrame ? parentFrame->getWindow() : nullptr;
     if (window) {
-        platform::Point p = platform::getWindowScreenOrigin(window);
+        platform::Point p = parentFrame->getWindowLayer().getWindowScreenOrigin(window);
         origin = CPoint(p.x, p.y);
     } else if (context) {
         origin = context->getWindowOrigin();
@@ -393,7 +393,7 @@ void COptionMenu::showPopup(CDrawContext* context)
     remember();
     popupShown = true;
     const std::int32_t chosen =
-        platform::showPopupMenu(window, platform::Point{where.x, where.y}, items, (lastButton & kRButton) != 0);
+        windowLayer().showPopupMenu(window, platform::Point{where.x, where.y}, items, (lastButton & kRButton) != 0);
     popupShown = false;
 
     if (chosen >= 0) {

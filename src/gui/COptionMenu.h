@@ -9,7 +9,7 @@
 #pragma once
 
 #include "gui/CParamDisplay.h"
-#include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include <string>
 #include <vector>

@@ -4,7 +4,7 @@
 #include "gui/CDrawContext.h"
 #include "gui/CFrame.h"
 #include "gui/CViewContainer.h"
-#include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include <cstring>
 
@@ -166,7 +166,7 @@ void CView::getMouseLocation(CDrawContext* context, CPoint& point)
     } else if (parentFrame) {
         parentFrame->getCurrentLocation(point);
     } else {
-        platform::Point p = platform::getCursorPosition();
+        platform::Point p = windowLayer().getCursorPosition();
         point = CPoint(p.x, p.y);
     }
     frameToLocal(point);
@@ -234,9 +234,14 @@ void CView::update(CDrawContext* context)
     }
 }
 
-std::int32_t CView::readMouseButtons(CDrawContext* context)
+std::int32_t CView::readMouseButtons(CDrawContext* context) const
 {
-    return context ? context->getMouseButtons() : platform::getMouseButtons();
+    return context ? context->getMouseButtons() : windowLayer().getMouseButtons();
+}
+
+platform::WindowLayer& CView::windowLayer() const
+{
+    return parentFrame ? parentFrame->getWindowLayer() : platform::defaultLayer();
 }
 
 } // namespace gui

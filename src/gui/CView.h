@@ -16,6 +16,10 @@
 
 #include <cstdint>
 
+namespace platform {
+class WindowLayer;
+}
+
 namespace gui {
 
 class CBitmap;
@@ -140,8 +144,11 @@ public:
     void setParentFrame(CFrame* frame) { parentFrame = frame; }
     void setParentView(CViewContainer* view) { parentView = view; }
 
-    // Reads the buttons from the context, or from the platform when there is none.
-    static std::int32_t readMouseButtons(CDrawContext* context);
+    // Reads the buttons from the context, or from the view's window layer when there is none.
+    std::int32_t readMouseButtons(CDrawContext* context) const;
+    // The window layer to ask about the mouse: the frame's, or the process's default for a
+    // view in no frame.
+    platform::WindowLayer& windowLayer() const;
 
 protected:
     CRect size;                           // the view's rectangle, parent coordinates

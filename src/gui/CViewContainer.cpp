@@ -4,6 +4,7 @@
 #include "gui/CDrawContext.h"
 #include "gui/CFrame.h"
 #include "gui/COffscreenContext.h"
+#include "gui/ContextScope.h"
 
 #include <algorithm>
 #include <cstring>
@@ -118,11 +119,8 @@ void CViewContainer::drawBackgroundRect(CDrawContext* context, const CRect& rect
 {
     if (!context)
         return;
-    CRect oldClip;
-    context->getClipRect(oldClip);
-    CRect clip = rect;
-    clip.bound(oldClip);
-    context->setClipRect(clip);
+    ContextScope scope(context);
+    scope.clip(rect);
     if (background) {
         CRect area = clientArea();
         if (transparency)
@@ -136,7 +134,6 @@ void CViewContainer::drawBackgroundRect(CDrawContext* context, const CRect& rect
         // rectangle starts one pixel earlier and the clip keeps it inside rect.
         context->fillRect(CRect(rect.left - 1, rect.top - 1, rect.right, rect.bottom));
     }
-    context->setClipRect(oldClip);
 }
 
 void CViewContainer::setMode(std::int32_t newMode)
@@ -156,58 +153,6 @@ void CViewContainer::useOffscreen(bool flag)
         releaseOffscreen();
 }
 
-CView* CViewContainer::getCurrentView() const
-{
-    CPoint where;
-    if (parentFrame)
-        parentFrame->getCurrentLocation(where);
-    // Frame coordinates to this container's parent coordinates.
-    frameToLocal(where);
-    return getViewAt(where, false);
-}
-
-CView* CViewContainer::getViewAt(const CPoint& where, bool deep) const
-{
-    CPoint local(where.x - size.left, where.y - size.top);
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
-        CView* child = *it;
-        if (!child->getMouseableArea().pointInside(local))
-            continue;
-        if (deep) {
-            if (auto* container = dynamic_cast<CViewContainer*>(child)) {
-                CView* inner = container->getViewAt(local, true);
-                return inner ? inner : child;
-            }
-        }
-        return child;
-    }
-    return nullptr;
-}
-
-bool CViewContainer::advanceNextFocusView(CView* oldFocus, bool reverse)
-{
-    if (!parentFrame)
-        return false;
-    bool foundOld = oldFocus == nullptr;
-    const std::int32_t count = getNbViews();
-    for (std::int32_t n = 0; n < count; ++n) {
-        CView* child = children[static_cast<std::size_t>(reverse ? count - 1 - n : n)];
-        if (!foundOld) {
-            foundOld = child == oldFocus;
-            continue;
-        }
-        if (child->wantsFocus()) {
-            parentFrame->setFocusView(child);
-            return true;
-        }
-        if (auto* container = dynamic_cast<CViewContainer*>(child)) {
-            if (container->advanceNextFocusView(nullptr, reverse))
-                return true;
-        }
-    }
-    return false;
-}
-
 // --- drawing ---------------------------------------------------------------------------------
 
 CRect CViewContainer::clientArea() const
@@ -215,31 +160,16 @@ CRect CViewContainer::clientArea() const
     return CRect(0, 0, size.width(), size.height());
 }
 
-CPoint CViewContainer::enterContext(CDrawContext* context) const
-{
-    if (!context)
-        return CPoint();
-    CPoint saved = context->getOffset();
-    context->setOffset(CPoint(saved.x + size.left, saved.y + size.top));
-    return saved;
-}
-
-void CViewContainer::leaveContext(CDrawContext* context, const CPoint& saved)
-{
-    if (context)
-        context->setOffset(saved);
-}
-
 void CViewContainer::drawContent(CDrawContext* context, const CRect& clientRect, bool wholeContainer)
 {
-    CRect oldClip;
-    context->getClipRect(oldClip);
     CRect clip = clientRect;
     clip.bound(clientArea());
-    clip.bound(oldClip);
+    CRect current;
+    clip.bound(context->getClipRect(current));
     if (clip.isEmpty())
         return;
-    context->setClipRect(clip);
+    ContextScope scope(context);
+    scope.clip(clip);
     drawBackgroundRect(context, clip);
 
     const bool scrollContainer = isTypeOf("CScrollContainer");
@@ -258,7 +188,7 @@ void CViewContainer::drawContent(CDrawContext* context, const CRect& clientRect,
         const CRect before = child->getViewSize();
         CRect visible = before;
         visible.bound(clientArea());
-        context->setClipRect(childClip);
+        scope.clip(childClip);
         if (wholeContainer)
             child->draw(context);
         else
@@ -274,7 +204,6 @@ void CViewContainer::drawContent(CDrawContext* context, const CRect& clientRect,
     }
     for (CView* child : list)
         child->forget();
-    context->setClipRect(oldClip);
 }
 
 void CViewContainer::drawThroughOffscreen(CDrawContext* context, const CRect& parentRect, bool wholeContainer)
@@ -308,9 +237,8 @@ void CViewContainer::draw(CDrawContext* context)
         if (drawInOffscreen) {
             drawThroughOffscreen(context, size, true);
         } else {
-            CPoint saved = enterContext(context);
+            ContextScope inside(context, size);
             drawContent(context, clientArea(), true);
-            leaveContext(context, saved);
         }
     }
     setDirty(false);
@@ -325,11 +253,10 @@ void CViewContainer::drawRect(CDrawContext* context, const CRect& updateRect)
             if (drawInOffscreen) {
                 drawThroughOffscreen(context, rect, false);
             } else {
-                CPoint saved = enterContext(context);
+                ContextScope inside(context, size);
                 CRect client = rect;
                 client.offset(-size.left, -size.top);
                 drawContent(context, client, false);
-                leaveContext(context, saved);
             }
         }
         // Only a redraw of the whole area settles the container's own dirty flag; a part
@@ -347,19 +274,14 @@ void CViewContainer::redrawRect(CDrawContext* context, const CRect& rect)
     // origin; the parent wants its own coordinates and offset.
     CRect parentRect = rect;
     parentRect.offset(size.left, size.top);
-    CPoint saved;
-    if (context) {
-        saved = context->getOffset();
-        context->setOffset(CPoint(saved.x - size.left, saved.y - size.top));
-    }
+    ContextScope outside(context);
+    outside.leave(size);
     if (parentView)
         parentView->redrawRect(context, parentRect);
     else if (parentFrame && static_cast<CView*>(parentFrame) != this)
         parentFrame->drawRect(context, parentRect);
     else
         drawRect(context, parentRect);
-    if (context)
-        context->setOffset(saved);
 }
 
 bool CViewContainer::isDirty() const
@@ -386,7 +308,7 @@ void CViewContainer::update(CDrawContext* context)
             CView::redrawRect(context, size);
         } else {
             const CRect client = clientArea();
-            CPoint saved = enterContext(context);
+            ContextScope inside(context, size);
             std::vector<CView*> list = children;
             for (CView* child : list)
                 child->remember();
@@ -403,152 +325,12 @@ void CViewContainer::update(CDrawContext* context)
             }
             for (CView* child : list)
                 child->forget();
-            leaveContext(context, saved);
         }
         break;
     default:
         break;
     }
     setDirty(false);
-}
-
-// --- input -----------------------------------------------------------------------------------
-
-void CViewContainer::mouse(CDrawContext* context, const CPoint& where, std::int32_t buttons)
-{
-    CPoint local(where.x - size.left, where.y - size.top);
-    if (buttons == -1)
-        buttons = readMouseButtons(context);
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
-        CView* child = *it;
-        if (!child->getMouseEnabled() || !child->hitTest(local, buttons))
-            continue;
-        // The child may remove itself while it tracks the mouse.
-        child->remember();
-        CPoint saved = enterContext(context);
-        child->mouse(context, local, buttons);
-        leaveContext(context, saved);
-        child->forget();
-        return;
-    }
-}
-
-std::int32_t CViewContainer::onKeyDown(CKeyCode& keyCode)
-{
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
-        std::int32_t result = (*it)->onKeyDown(keyCode);
-        if (result != -1)
-            return result;
-    }
-    return -1;
-}
-
-std::int32_t CViewContainer::onKeyUp(CKeyCode& keyCode)
-{
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
-        std::int32_t result = (*it)->onKeyUp(keyCode);
-        if (result != -1)
-            return result;
-    }
-    return -1;
-}
-
-bool CViewContainer::onWheel(CDrawContext* context, const CPoint& where, CMouseWheelAxis axis, float distance)
-{
-    CView* view = getViewAt(where, false);
-    if (!view)
-        return false;
-    CPoint local(where.x - size.left, where.y - size.top);
-    view->remember();
-    CPoint saved = enterContext(context);
-    bool result = view->onWheel(context, local, axis, distance);
-    leaveContext(context, saved);
-    view->forget();
-    return result;
-}
-
-bool CViewContainer::onWheel(CDrawContext* context, const CPoint& where, float distance)
-{
-    return onWheel(context, where, kMouseWheelAxisY, distance);
-}
-
-void CViewContainer::setCurrentDragView(CView* view)
-{
-    if (view)
-        view->remember();
-    if (currentDragView)
-        currentDragView->forget();
-    currentDragView = view;
-}
-
-void CViewContainer::onDragEnter(CDrawContext* context, CDragContainer* drag, const CPoint& where)
-{
-    if (!parentFrame)
-        return;
-    CView* view = getViewAt(where, false);
-    setCurrentDragView(view);
-    if (view) {
-        CPoint local(where.x - size.left, where.y - size.top);
-        CPoint saved = enterContext(context);
-        view->onDragEnter(context, drag, local);
-        leaveContext(context, saved);
-    }
-}
-
-void CViewContainer::onDragLeave(CDrawContext* context, CDragContainer* drag, const CPoint& where)
-{
-    if (!parentFrame)
-        return;
-    if (currentDragView) {
-        CView* view = currentDragView;
-        view->remember();
-        CPoint local(where.x - size.left, where.y - size.top);
-        CPoint saved = enterContext(context);
-        view->onDragLeave(context, drag, local);
-        leaveContext(context, saved);
-        view->forget();
-    }
-    setCurrentDragView(nullptr);
-}
-
-void CViewContainer::onDragMove(CDrawContext* context, CDragContainer* drag, const CPoint& where)
-{
-    if (!parentFrame)
-        return;
-    CView* view = getViewAt(where, false);
-    CPoint local(where.x - size.left, where.y - size.top);
-    CPoint saved = enterContext(context);
-    if (view != currentDragView) {
-        if (currentDragView)
-            currentDragView->onDragLeave(context, drag, local);
-        setCurrentDragView(view);
-        if (view)
-            view->onDragEnter(context, drag, local);
-    } else if (view) {
-        view->onDragMove(context, drag, local);
-    }
-    leaveContext(context, saved);
-}
-
-bool CViewContainer::onDrop(CDrawContext* context, CDragContainer* drag, const CPoint& where)
-{
-    if (!parentFrame)
-        return false;
-    CView* view = getViewAt(where, false);
-    CPoint local(where.x - size.left, where.y - size.top);
-    CPoint saved = enterContext(context);
-    if (currentDragView && currentDragView != view)
-        currentDragView->onDragLeave(context, drag, local);
-    bool result = false;
-    if (view) {
-        view->remember();
-        result = view->onDrop(context, drag, local);
-        view->onDragLeave(context, drag, local);
-        view->forget();
-    }
-    setCurrentDragView(nullptr);
-    leaveContext(context, saved);
-    return result;
 }
 
 // --- view life -------------------------------------------------------------------------------

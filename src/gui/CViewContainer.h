@@ -1,11 +1,15 @@
 // A view that holds other views in z-order (first added lowest), draws them over its
-// background and routes input to them: the click to the highest enabled child that accepts
-// it, the wheel to the child under the point, keys from the highest child down until one
-// handles them, drags to the child under the pointer with enter/leave tracking.
+// background and routes input to them: clicks, the wheel and drags to the child under the
+// point (childAt: one rule for all three), keys from the highest child down until one
+// handles them. Drags are tracked with enter and leave.
 //
 // Children's rectangles are in the container's coordinates, with (0, 0) at its top-left.
 // While drawing or routing input the container moves the context's offset by its own
-// top-left so that children draw and think in those coordinates, and restores it after.
+// top-left so that children draw and think in those coordinates, and restores it after
+// (ContextScope).
+//
+// Drawing, the children and the view's life are in CViewContainer.cpp; hit-testing and the
+// routing of input in CViewContainerInput.cpp.
 //
 // Thread: the frame's window thread. Reference counted like every view; the container keeps
 // one reference to each child and releases it when the child is removed.
@@ -55,12 +59,25 @@ public:
     virtual void setMode(std::int32_t mode);
     virtual std::int32_t getMode() const;
     virtual void useOffscreen(bool flag);
-    // The child under the current mouse position (not deep).
-    virtual CView* getCurrentView() const;
-    // The highest child whose mouseable area contains the point (given in the container's
-    // parent coordinates, edges included); with deep, descends into child containers and
-    // answers the innermost view (the child container itself when nothing inside is hit).
+
+    // --- hit-testing ---------------------------------------------------------------------------
+    // Which child is under a point, the one rule for every input that has a point (clicks,
+    // the wheel, drags from other programs): the children are tried from the last added
+    // (drawn on top; no view of this toolkit is ever hidden) to the first, and the first that
+    // is mouse-enabled and whose hitTest() accepts the point (by default: the point lies in
+    // its mouseable area, edges included) is the one; null when none is. `where` is in this container's parent coordinates, as every input
+    // method receives it. Input then descends into that child when it is a container, by the
+    // same rule in the child's coordinates; a container with nothing under the point keeps
+    // the input (nothing beneath it is tried), and a view is reached only through its
+    // container, so no part of it outside its container's mouseable area is ever hit. While
+    // a frame has a modal view, that view is the only child of the frame the rule can give.
+    virtual CView* childAt(const CPoint& where, std::int32_t buttons = -1) const;
+    // The view under a point (parent coordinates) by that rule: the child; with deep, the
+    // innermost view the descent reaches (a child container itself when nothing inside it is
+    // under the point).
     virtual CView* getViewAt(const CPoint& where, bool deep = false) const;
+    // The view under the current mouse position (not deep).
+    virtual CView* getCurrentView() const;
     // Moves the focus to the next view after oldFocus that wants focus, in z-order (reverse:
     // downwards), descending into containers. True when a view took the focus.
     virtual bool advanceNextFocusView(CView* oldFocus, bool reverse = false);
@@ -93,9 +110,11 @@ public:
     void propagateFrame(CFrame* frame);
 
 protected:
-    // Moves the context offset to this container's origin; restores it.
-    CPoint enterContext(CDrawContext* context) const;
-    static void leaveContext(CDrawContext* context, const CPoint& saved);
+    // The part of the rule about one view: it takes input at `local` (its parent's
+    // coordinates).
+    static bool takesInputAt(CView* view, const CPoint& local, std::int32_t buttons);
+    // A point of this container's parent coordinates in its own.
+    CPoint toLocal(const CPoint& where) const { return CPoint(where.x - size.left, where.y - size.top); }
     // Draws background and children into `context`, whose offset is at the container's
     // origin, limited to clientRect (container coordinates).
     void drawContent(CDrawContext* context, const CRect& clientRect, bool wholeContainer);

@@ -5,7 +5,7 @@
 // it with platform::setBackend(platform::Backend::headless).
 #pragma once
 
-#include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include <cstdint>
 #include <string>

@@ -447,7 +447,7 @@ TEST(DrawContext, WindowContextPresentsWhatItDraws)
         void onWheel(const platform::Point&, float) override {}
         void onDestroy() override {}
     } listener;
-    platform::Window* window = platform::createWindow(host, 30, 20, &listener);
+    platform::Window* window = platform::headlessLayer().createWindow(host, 30, 20, &listener);
     ASSERT_NE(window, nullptr);
     platform::headless::setWindowScreenOrigin(window, platform::Point{100, 200});
 
@@ -479,6 +479,6 @@ TEST(DrawContext, WindowContextPresentsWhatItDraws)
     EXPECT_EQ(where, CPoint(10, 15));
     EXPECT_EQ(c->getMouseButtons(), 0);
     c->forget();
-    platform::destroyWindow(window);
+    platform::headlessLayer().destroyWindow(window);
     platform::headless::reset();
 }

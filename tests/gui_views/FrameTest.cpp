@@ -5,6 +5,7 @@
 #include "gui/CDropTarget.h"
 #include "gui/CKnob.h"
 #include "gui/COffscreenContext.h"
+#include "gui/COptionMenu.h"
 #include "platform/headless/HeadlessLayer.h"
 
 using namespace viewtest;
@@ -123,6 +124,32 @@ public:
 };
 
 } // namespace
+
+// An idle copies to the window the rectangles it redrew and nothing else: elsewhere the window
+// keeps what it shows (copying the whole image at every idle cost as much as the drawing).
+TEST_F(FrameTest, IdleCopiesOnlyTheRectanglesItRedrew)
+{
+    BoxView* a = addBox(CRect(10, 10, 30, 30), kRed, "a");
+    BoxView* b = addBox(CRect(60, 60, 80, 80), kBlue, "b");
+    paintAll();
+    // The window shows white everywhere, unknown to the frame.
+    const std::vector<std::uint32_t> white(100 * 100, pixelOf(kWhite));
+    frame->getWindowLayer().presentPixels(window, platform::Rect{0, 0, 100, 100}, white.data(), 100, 100, 100);
+
+    a->color = kYellow;
+    a->setDirty(true);
+    b->color = kMagenta;
+    b->setDirty(true);
+    frame->idle();
+    EXPECT_EQ(windowPixel(10, 10), pixelOf(kYellow));
+    EXPECT_EQ(windowPixel(29, 29), pixelOf(kYellow));
+    EXPECT_EQ(windowPixel(60, 60), pixelOf(kMagenta));
+    EXPECT_EQ(windowPixel(79, 79), pixelOf(kMagenta));
+    EXPECT_EQ(windowPixel(9, 9), pixelOf(kWhite));
+    EXPECT_EQ(windowPixel(30, 30), pixelOf(kWhite));
+    EXPECT_EQ(windowPixel(45, 45), pixelOf(kWhite)); // between the two: not copied
+    EXPECT_EQ(windowPixel(80, 80), pixelOf(kWhite));
+}
 
 TEST_F(FrameTest, AViewUpdatedAloneIsPaintedOverWhatLiesBeneathIt)
 {
@@ -298,7 +325,8 @@ TEST_F(FrameTest, TabMovesTheFocusForwardAndShiftTabBackward)
 
 TEST_F(FrameTest, CursorTypeSevenShowsTheCursorFoundAtFirst)
 {
-    platform::setCurrentCursor(platform::getSystemCursor(platform::CursorShape::hand));
+    platform::WindowLayer& layer = frame->getWindowLayer();
+    layer.setCurrentCursor(layer.getSystemCursor(platform::CursorShape::hand));
     frame->setCursor(gui::kCursorHSize);
     EXPECT_EQ(headless::currentCursorShape(), platform::CursorShape::hResize);
     frame->setCursor(gui::kCursorWait);
@@ -320,7 +348,7 @@ TEST_F(FrameTest, SizeGoesThroughTheHostOrResizesTheWindowsAbove)
     EXPECT_TRUE(frame->setSize(200, 160));
     EXPECT_EQ(frame->getViewSize(), CRect(0, 0, 200, 160));
     EXPECT_EQ(headless::snapshot(window).height, 160);
-    platform::Rect hostRect = platform::getHandleRectInParent(host);
+    platform::Rect hostRect = frame->getWindowLayer().getHandleRectInParent(host);
     EXPECT_EQ(hostRect.right - hostRect.left, 220);
     EXPECT_EQ(hostRect.bottom - hostRect.top, 180);
     EXPECT_TRUE(frame->isDirty());
@@ -333,7 +361,7 @@ TEST_F(FrameTest, SizeGoesThroughTheHostOrResizesTheWindowsAbove)
     EXPECT_EQ(editor.sizeRequests.back(), CRect(0, 0, 150, 110));
     EXPECT_EQ(frame->getViewSize(), CRect(0, 0, 150, 110));
     EXPECT_EQ(headless::snapshot(window).width, 150);
-    hostRect = platform::getHandleRectInParent(host);
+    hostRect = frame->getWindowLayer().getHandleRectInParent(host);
     EXPECT_EQ(hostRect.right - hostRect.left, 220);
 }
 
@@ -430,6 +458,13 @@ TEST_F(FrameLayerTest, AFrameAsksOnlyTheLayerItsEditorGaveIt)
     EXPECT_EQ(where, CPoint(30, 40));
     EXPECT_EQ(layer.asked, 4);
     EXPECT_EQ(layer.cursor, layer.getSystemCursor(platform::CursorShape::hand));
+
+    // A popup of a view in the frame is the frame's layer's too.
+    auto* menu = new gui::COptionMenu(CRect(0, 0, 40, 20), nullptr, 1, nullptr);
+    menu->appendEntry("only");
+    frame->addView(menu);
+    frame->mouse(nullptr, CPoint(5, 5), gui::kLButton);
+    EXPECT_EQ(layer.popups, 1u);
 
     frame->forget();
     EXPECT_EQ(layer.oleCount, 0);

@@ -184,6 +184,46 @@ TEST_F(ViewContainerTest, WheelGoesToTheViewUnderThePointKeysFromTheTopDown)
     EXPECT_EQ(static_cast<CViewContainer*>(frame)->CViewContainer::onKeyDown(key), -1);
 }
 
+// Clicks, the wheel and drags find their view by one rule: the last added view that is
+// mouse-enabled and has the point in its mouseable area. A disabled view lets all three
+// through to the view beneath it, and a modal view takes all three alone, under the point.
+TEST_F(ViewContainerTest, WheelAndDragsFindTheirViewAsClicksDo)
+{
+    BoxView* low = addBox(frame, CRect(10, 10, 60, 60), kRed, "low");
+    BoxView* high = addBox(frame, CRect(40, 40, 90, 90), kGreen, "high");
+    high->setMouseEnabled(false);
+    FakeDragData data;
+    auto* drag = new gui::CDragContainer(&data);
+
+    frame->mouse(nullptr, CPoint(50, 50), gui::kLButton);
+    EXPECT_TRUE(frame->onWheel(nullptr, CPoint(50, 50), 1.0f));
+    frame->onDragEnter(nullptr, drag, CPoint(50, 50));
+    frame->onDragLeave(nullptr, drag, CPoint(50, 50));
+    EXPECT_EQ(frame->getViewAt(CPoint(50, 50)), low);
+    EXPECT_EQ(log, (EventLog{"low click", "low enter", "low leave"}));
+    EXPECT_EQ(low->wheels, 1);
+    EXPECT_EQ(high->wheels, 0);
+
+    auto* modal = new BoxView(CRect(100, 10, 140, 50), kBlue, &log, "modal");
+    ASSERT_EQ(frame->setModalView(modal), 1);
+    log.clear();
+    frame->mouse(nullptr, CPoint(20, 20), gui::kLButton); // on low, beside the modal view
+    EXPECT_FALSE(frame->onWheel(nullptr, CPoint(20, 20), 1.0f));
+    frame->onDragEnter(nullptr, drag, CPoint(20, 20));
+    EXPECT_EQ(frame->getViewAt(CPoint(20, 20)), nullptr);
+    frame->onDragMove(nullptr, drag, CPoint(120, 30)); // onto the modal view
+    frame->mouse(nullptr, CPoint(120, 30), gui::kLButton);
+    EXPECT_TRUE(frame->onWheel(nullptr, CPoint(120, 30), 1.0f));
+    EXPECT_EQ(log, (EventLog{"modal enter", "modal click"}));
+    EXPECT_EQ(modal->lastClick, CPoint(120, 30));
+    EXPECT_EQ(modal->wheels, 1);
+    EXPECT_EQ(low->wheels, 1);
+    frame->onDragLeave(nullptr, drag, CPoint(120, 30));
+    frame->setModalView(nullptr);
+    modal->forget();
+    drag->forget();
+}
+
 TEST_F(ViewContainerTest, DragsFollowTheViewUnderThePointer)
 {
     addBox(frame, CRect(0, 0, 50, 50), kRed, "a");

@@ -1,7 +1,7 @@
 // The headless backend as tests and offline rendering use it: the mouse script, the fake
 // clock, popups, the open-file dialog, window enabling, in-memory windows and their events.
 #include "platform/Headless.h"
-#include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +20,8 @@ protected:
         headless::reset();
     }
     void TearDown() override { headless::reset(); }
+
+    WindowLayer& layer = headlessLayer(); // the layer under test
 };
 
 // Records every event a window receives.
@@ -45,42 +47,42 @@ TEST_F(HeadlessTest, MouseScriptIsConsumedByButtonReadsThenReadsReleased)
     EXPECT_EQ(getBackend(), Backend::headless);
     headless::queueMouse({{Point{5, 6}, kLeftButton}, {Point{7, 8}, kLeftButton | kControl}, {Point{9, 9}, kRightButton | kAlt}});
     EXPECT_EQ(headless::pendingMouseStates(), 3u);
-    EXPECT_EQ(getMouseButtons(), 1);
-    EXPECT_EQ(getCursorPosition().x, 5);
-    EXPECT_EQ(getCursorPosition().y, 6); // position reads do not advance the script
-    EXPECT_EQ(getMouseButtons(), 17);
-    EXPECT_EQ(getCursorPosition().x, 7);
-    EXPECT_EQ(getMouseButtons(), 36);
+    EXPECT_EQ(layer.getMouseButtons(), 1);
+    EXPECT_EQ(layer.getCursorPosition().x, 5);
+    EXPECT_EQ(layer.getCursorPosition().y, 6); // position reads do not advance the script
+    EXPECT_EQ(layer.getMouseButtons(), 17);
+    EXPECT_EQ(layer.getCursorPosition().x, 7);
+    EXPECT_EQ(layer.getMouseButtons(), 36);
     // Exhausted: buttons released, the cursor stays where it was.
-    EXPECT_EQ(getMouseButtons(), 0);
-    EXPECT_EQ(getMouseButtons(), 0);
-    EXPECT_EQ(getCursorPosition().x, 9);
+    EXPECT_EQ(layer.getMouseButtons(), 0);
+    EXPECT_EQ(layer.getMouseButtons(), 0);
+    EXPECT_EQ(layer.getCursorPosition().x, 9);
     headless::setMouse({Point{1, 2}, kMiddleButton});
-    EXPECT_EQ(getCursorPosition().y, 2);
+    EXPECT_EQ(layer.getCursorPosition().y, 2);
 }
 
 TEST_F(HeadlessTest, FakeClockAdvancesByItsStepPerReadAndBySleeps)
 {
-    EXPECT_EQ(getTicks(), 0u);
+    EXPECT_EQ(layer.getTicks(), 0u);
     headless::setTicks(1000);
     headless::setTickStep(10);
-    EXPECT_EQ(getTicks(), 1010u);
-    EXPECT_EQ(getTicks(), 1020u);
-    sleepMs(50);
+    EXPECT_EQ(layer.getTicks(), 1010u);
+    EXPECT_EQ(layer.getTicks(), 1020u);
+    layer.sleepMs(50);
     EXPECT_EQ(headless::peekTicks(), 1070u);
-    EXPECT_EQ(getTicks(), 1080u);
+    EXPECT_EQ(layer.getTicks(), 1080u);
     headless::setTicks(0xFFFFFFFFu); // wraps like the system counter
-    EXPECT_EQ(getTicks(), 9u);
+    EXPECT_EQ(layer.getTicks(), 9u);
 }
 
 TEST_F(HeadlessTest, CursorsAndPopupAnswers)
 {
     EXPECT_EQ(headless::currentCursorShape(), CursorShape::arrow);
-    const CursorId before = getCurrentCursor();
-    setCurrentCursor(getSystemCursor(CursorShape::hResize));
+    const CursorId before = layer.getCurrentCursor();
+    layer.setCurrentCursor(layer.getSystemCursor(CursorShape::hResize));
     EXPECT_EQ(headless::currentCursorShape(), CursorShape::hResize);
-    EXPECT_NE(getSystemCursor(CursorShape::hand), getSystemCursor(CursorShape::copy));
-    setCurrentCursor(before);
+    EXPECT_NE(layer.getSystemCursor(CursorShape::hand), layer.getSystemCursor(CursorShape::copy));
+    layer.setCurrentCursor(before);
     EXPECT_EQ(headless::currentCursorShape(), CursorShape::arrow);
 
     std::vector<MenuItem> items(3);
@@ -92,9 +94,9 @@ TEST_F(HeadlessTest, CursorsAndPopupAnswers)
     items[2].submenu[0].text = "512";
     items[2].submenu[0].number = 7;
     items[2].submenu[0].checked = true;
-    EXPECT_EQ(showPopupMenu(nullptr, Point{30, 40}, items, false), -1); // nothing queued: dismissed
+    EXPECT_EQ(layer.showPopupMenu(nullptr, Point{30, 40}, items, false), -1); // nothing queued: dismissed
     headless::queuePopupAnswer(7);
-    EXPECT_EQ(showPopupMenu(nullptr, Point{31, 41}, items, true), 7);
+    EXPECT_EQ(layer.showPopupMenu(nullptr, Point{31, 41}, items, true), 7);
     EXPECT_EQ(headless::popupCount(), 2u);
     EXPECT_EQ(headless::lastPopupPosition().x, 31);
     ASSERT_EQ(headless::lastPopupItems().size(), 3u);
@@ -103,7 +105,7 @@ TEST_F(HeadlessTest, CursorsAndPopupAnswers)
 
 TEST_F(HeadlessTest, OpenFileDialogTakesQueuedAnswersAndRespectsTheBuffer)
 {
-    NativeHandle owner = getForegroundRootOwner();
+    NativeHandle owner = layer.getForegroundRootOwner();
     ASSERT_NE(owner, nullptr);
     char path[32] = "untouched";
     char name[6] = "name";
@@ -118,20 +120,20 @@ TEST_F(HeadlessTest, OpenFileDialogTakesQueuedAnswersAndRespectsTheBuffer)
     request.fileTitleBuffer = name;
     request.fileTitleSize = sizeof name;
 
-    EXPECT_FALSE(showOpenFileDialog(request)); // nothing queued: cancelled
+    EXPECT_FALSE(layer.showOpenFileDialog(request)); // nothing queued: cancelled
     headless::queueDialogCancel();
-    EXPECT_FALSE(showOpenFileDialog(request));
+    EXPECT_FALSE(layer.showOpenFileDialog(request));
     EXPECT_STREQ(path, "untouched");
 
     // A path one byte too long for the buffer fails and leaves the buffers as they were.
     headless::queueDialogChoose(std::string("C:\\") + std::string(28, 'a') + ".");
-    EXPECT_FALSE(showOpenFileDialog(request));
+    EXPECT_FALSE(layer.showOpenFileDialog(request));
     EXPECT_STREQ(path, "untouched");
 
-    enableWindow(owner, false);
+    layer.enableWindow(owner, false);
     headless::queueDialogChoose("C:\\IRs\\cabinet.wav");
-    EXPECT_TRUE(showOpenFileDialog(request));
-    enableWindow(owner, true);
+    EXPECT_TRUE(layer.showOpenFileDialog(request));
+    layer.enableWindow(owner, true);
     EXPECT_STREQ(path, "C:\\IRs\\cabinet.wav");
     EXPECT_STREQ(name, "cabin"); // the name part, cut to its 6-byte buffer
     ASSERT_EQ(headless::dialogRecords().size(), 4u);
@@ -146,39 +148,39 @@ TEST_F(HeadlessTest, OpenFileDialogTakesQueuedAnswersAndRespectsTheBuffer)
     // EnableWindow answers whether the window was disabled before, as the system call does.
     ASSERT_EQ(headless::enableRecords().size(), 2u);
     EXPECT_FALSE(headless::enableRecords()[0].enable);
-    EXPECT_FALSE(enableWindow(owner, false));
-    EXPECT_TRUE(enableWindow(owner, true));
-    EXPECT_FALSE(enableWindow(nullptr, true));
+    EXPECT_FALSE(layer.enableWindow(owner, false));
+    EXPECT_TRUE(layer.enableWindow(owner, true));
+    EXPECT_FALSE(layer.enableWindow(nullptr, true));
 
     OpenFileRequest noBuffer;
     headless::queueDialogChoose("C:\\x.wav");
-    EXPECT_FALSE(showOpenFileDialog(noBuffer));
+    EXPECT_FALSE(layer.showOpenFileDialog(noBuffer));
 }
 
 TEST_F(HeadlessTest, WindowsKeepPresentedPixelsAndDeliverEvents)
 {
     NativeHandle host = headless::createHostWindow(300, 200, nullptr, "MDIClient");
     Recorder events;
-    EXPECT_EQ(createWindow(nullptr, 10, 10, &events), nullptr); // no parent: no window
-    Window* w = createWindow(host, 4, 3, &events);
+    EXPECT_EQ(layer.createWindow(nullptr, 10, 10, &events), nullptr); // no parent: no window
+    Window* w = layer.createWindow(host, 4, 3, &events);
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(headless::lastWindow(), w);
-    EXPECT_EQ(getWindowSize(w).right, 4);
-    EXPECT_EQ(getParentHandle(getNativeHandle(w)), host);
+    EXPECT_EQ(layer.getWindowSize(w).right, 4);
+    EXPECT_EQ(layer.getParentHandle(layer.getNativeHandle(w)), host);
     char cls[16];
-    getHandleClassName(host, cls, sizeof cls);
+    layer.getHandleClassName(host, cls, sizeof cls);
     EXPECT_STREQ(cls, "MDIClient");
     char tiny[4];
-    getHandleClassName(host, tiny, sizeof tiny);
+    layer.getHandleClassName(host, tiny, sizeof tiny);
     EXPECT_STREQ(tiny, "MDI");
-    EXPECT_EQ(getHandleRectInParent(host).right, 300);
-    EXPECT_TRUE(setHandleSize(host, 320, 210));
-    EXPECT_EQ(getHandleRectInParent(host).bottom, 210);
-    EXPECT_EQ(getParentHandle(reinterpret_cast<NativeHandle>(0x1234)), nullptr);
+    EXPECT_EQ(layer.getHandleRectInParent(host).right, 300);
+    EXPECT_TRUE(layer.setHandleSize(host, 320, 210));
+    EXPECT_EQ(layer.getHandleRectInParent(host).bottom, 210);
+    EXPECT_EQ(layer.getParentHandle(reinterpret_cast<NativeHandle>(0x1234)), nullptr);
 
     // Presenting copies the area only, clipped to both the block and the window.
     std::vector<std::uint32_t> block(6 * 5, 0xFF112233u);
-    presentPixels(w, Rect{1, 1, 10, 10}, block.data(), 6, 5, 6);
+    layer.presentPixels(w, Rect{1, 1, 10, 10}, block.data(), 6, 5, 6);
     headless::Snapshot shot = headless::snapshot(w);
     ASSERT_EQ(shot.pixels.size(), 12u);
     EXPECT_EQ(shot.pixels[0], 0u);
@@ -186,43 +188,43 @@ TEST_F(HeadlessTest, WindowsKeepPresentedPixelsAndDeliverEvents)
     EXPECT_EQ(shot.pixels[2 * 4 + 3], 0xFF112233u);
     EXPECT_EQ(headless::presentCount(w), 1u);
 
-    invalidateWindow(w, Rect{0, 0, 2, 2});
-    invalidateWindow(w, Rect{1, 1, 3, 3});
+    layer.invalidateWindow(w, Rect{0, 0, 2, 2});
+    layer.invalidateWindow(w, Rect{1, 1, 3, 3});
     Rect dirty = headless::takeInvalidArea(w);
     EXPECT_EQ(dirty.right, 3);
     EXPECT_EQ(headless::takeInvalidArea(w).right, 0);
 
     headless::setWindowScreenOrigin(w, Point{100, 50});
-    EXPECT_EQ(getWindowScreenOrigin(w).x, 100);
+    EXPECT_EQ(layer.getWindowScreenOrigin(w).x, 100);
     headless::sendPaint(w, Rect{0, 0, 4, 3});
     headless::sendButtonDown(w, Point{2, 1});
     headless::sendWheel(w, Point{103, 52}, 1.0f); // screen point -> window (3, 2)
     EXPECT_EQ(events.log, "paint 0,0,4,3;down 2,1;wheel 3,2 1;");
 
     int marker = 0;
-    EXPECT_TRUE(registerDropTarget(w, &marker));
-    EXPECT_FALSE(registerDropTarget(w, &marker)); // one target per window
+    EXPECT_TRUE(layer.registerDropTarget(w, &marker));
+    EXPECT_FALSE(layer.registerDropTarget(w, &marker)); // one target per window
     EXPECT_EQ(headless::registeredDropTarget(w), &marker);
-    EXPECT_TRUE(revokeDropTarget(w));
-    EXPECT_FALSE(revokeDropTarget(w));
+    EXPECT_TRUE(layer.revokeDropTarget(w));
+    EXPECT_FALSE(layer.revokeDropTarget(w));
 
     // The host destroying its window destroys ours first: one onDestroy, then silence.
     events.log.clear();
     headless::destroyHostWindow(host);
     headless::sendButtonDown(w, Point{0, 0});
     EXPECT_EQ(events.log, "destroy;");
-    destroyWindow(w); // the owner still releases it; no second onDestroy
+    layer.destroyWindow(w); // the owner still releases it; no second onDestroy
     EXPECT_EQ(events.log, "destroy;");
     EXPECT_EQ(headless::lastWindow(), nullptr);
 }
 
 TEST_F(HeadlessTest, OleInitialisationsPair)
 {
-    EXPECT_TRUE(initializeOle());
-    EXPECT_TRUE(initializeOle());
+    EXPECT_TRUE(layer.initializeOle());
+    EXPECT_TRUE(layer.initializeOle());
     EXPECT_EQ(headless::oleInitCount(), 2);
-    uninitializeOle();
-    uninitializeOle();
-    uninitializeOle(); // an extra one does not go below zero
+    layer.uninitializeOle();
+    layer.uninitializeOle();
+    layer.uninitializeOle(); // an extra one does not go below zero
     EXPECT_EQ(headless::oleInitCount(), 0);
 }

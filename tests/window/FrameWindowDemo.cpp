@@ -25,6 +25,7 @@
 #include "gui/CTextLabel.h"
 #include "gui/PngWriter.h"
 #include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include <windows.h>
 
@@ -171,7 +172,7 @@ public:
     {
         // What the product's editor does during a long gesture: redraw, one paint, host idle.
         idle();
-        platform::dispatchPendingPaint();
+        platform::defaultLayer().dispatchPendingPaint();
     }
     bool canHostDo(const char*) override { return false; }
     bool sizeWindow(std::int32_t, std::int32_t) override { return false; }
@@ -327,7 +328,7 @@ int main()
             }
             auto* frame = new gui::CFrame(CRect(0, 0, 200, 100), other->nativeHandle(), nullptr);
             gui::CDropTarget* target = frame->getDropTarget();
-            HWND child = frame->getWindow() ? static_cast<HWND>(platform::getNativeHandle(frame->getWindow())) : nullptr;
+            HWND child = frame->getWindow() ? static_cast<HWND>(frame->getWindowLayer().getNativeHandle(frame->getWindow())) : nullptr;
             const bool registered = target != nullptr && GetPropA(child, "OleDropTargetInterface") != nullptr;
             if (target)
                 target->addRef(); // ours, to see who else still holds it afterwards

@@ -1,7 +1,7 @@
 // Popup menus and the open-file dialog of the X11 layer, driven by real input (xdotool)
 // while they run their modal loops.
 #include "gui/CFrame.h"
-#include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include "X11TestSupport.h"
 
@@ -74,7 +74,7 @@ protected:
         char wait[32];
         std::snprintf(wait, sizeof wait, "sleep %.2f ", 0.4 * (scale ? std::max(1.0, std::atof(scale)) : 1.0));
         xdotool(wait + input, true);
-        return platform::showPopupMenu(frame->getWindow(), platform::Point{300, 300}, items, false);
+        return frame->getWindowLayer().showPopupMenu(frame->getWindow(), platform::Point{300, 300}, items, false);
     }
 
     gui::CFrame* frame = nullptr; // the editor's frame, owner of the popups
@@ -147,14 +147,14 @@ TEST_F(X11Popup, FileDialogThroughZenity)
         const std::string find = "search --sync --onlyvisible --name 'Choose an IR' windowfocus --sync ";
         xdotool(find + "sleep 0.5 type --delay 15 '" + wav + "'", true);
         xdotool("sleep 4 key Return", true);
-        EXPECT_TRUE(platform::showOpenFileDialog(request));
+        EXPECT_TRUE(platform::defaultLayer().showOpenFileDialog(request));
         EXPECT_EQ(path, wav);
         EXPECT_STREQ(name, "Room Mic.wav");
         // Cancelling leaves the buffers as they were. (Last: after an Escape typed into it,
         // the next zenity on the same server quits at once, which is zenity's affair.)
         std::strcpy(path, "unchanged");
         xdotool(find + "sleep 0.5 key Escape", true);
-        EXPECT_FALSE(platform::showOpenFileDialog(request));
+        EXPECT_FALSE(platform::defaultLayer().showOpenFileDialog(request));
         EXPECT_STREQ(path, "unchanged");
         EXPECT_EQ(request.unavailable, nullptr);
     }
@@ -163,7 +163,7 @@ TEST_F(X11Popup, FileDialogThroughZenity)
     const std::string pathVariable = savedPath ? savedPath : "";
     setenv("PATH", "/nonexistent", 1);
     std::strcpy(path, "unchanged");
-    EXPECT_FALSE(platform::showOpenFileDialog(request));
+    EXPECT_FALSE(platform::defaultLayer().showOpenFileDialog(request));
     setenv("PATH", pathVariable.c_str(), 1);
     ASSERT_NE(request.unavailable, nullptr);
     EXPECT_NE(std::string(request.unavailable).find("zenity"), std::string::npos);

@@ -1,6 +1,6 @@
 #include "X11TestSupport.h"
 
-#include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include <chrono>
 #include <cstdlib>

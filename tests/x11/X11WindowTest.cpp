@@ -3,7 +3,7 @@
 // destroying its window first, and no display at all.
 #include "gui_views/ViewTestSupport.h"
 #include "gui/COffscreenContext.h"
-#include "platform/Platform.h"
+#include "platform/WindowLayer.h"
 
 #include "X11TestSupport.h"
 
@@ -111,7 +111,7 @@ TEST_F(X11Window, DropsAreAnsweredButTakeNothing)
     TwoBoxes boxes(handleOf(makeHostWindow(300, 200)), &log);
     ASSERT_TRUE(idleUntil(boxes.frame, [&] { return !boxes.frame->isFirstDraw(); }));
     const ::Window target = static_cast<::Window>(reinterpret_cast<std::uintptr_t>(
-        platform::getNativeHandle(boxes.frame->getWindow())));
+        boxes.frame->getWindowLayer().getNativeHandle(boxes.frame->getWindow())));
 
     Atom type = None;
     int format = 0;
@@ -212,7 +212,7 @@ TEST(X11NoDisplay, WindowsAreSimplyNotMade)
     EXPECT_EQ(frame->getWindow(), nullptr);
     frame->idle();
     frame->forget();
-    EXPECT_EQ(platform::getMouseButtons(), 0);
+    EXPECT_EQ(platform::defaultLayer().getMouseButtons(), 0);
     if (saved)
         setenv("DISPLAY", display.c_str(), 1);
     else

@@ -72,6 +72,7 @@ public:
 
     std::uint32_t getTicks() override;
     void sleepMs(std::uint32_t ms) override;
+    void dispatchWindowEvents(Window* window) override;
     void dispatchPendingPaint() override { ++paintDispatches; }
 
     std::int32_t showPopupMenu(Window* owner, const Point& screenPos, const std::vector<MenuItem>& items,

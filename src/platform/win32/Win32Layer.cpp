@@ -159,7 +159,7 @@ void Win32Layer::releaseClass()
 
 Window* Win32Layer::createWindow(NativeHandle parent, std::int32_t width, std::int32_t height, WindowListener* listener)
 {
-    if (!registerClass())
+    if (parent == nullptr || listener == nullptr || !registerClass())
         return nullptr;
     auto* w = new Win32Window(this);
     w->listener = listener;
@@ -269,7 +269,10 @@ bool Win32Layer::revokeDropTarget(Window* window)
     return RevokeDragDrop(w->hwnd) == S_OK;
 }
 
-NativeHandle Win32Layer::getParentHandle(NativeHandle handle) { return GetParent(static_cast<HWND>(handle)); }
+NativeHandle Win32Layer::getParentHandle(NativeHandle handle)
+{
+    return handle != nullptr ? GetParent(static_cast<HWND>(handle)) : nullptr;
+}
 
 Rect Win32Layer::getHandleRectInParent(NativeHandle handle)
 {
@@ -290,9 +293,11 @@ bool Win32Layer::setHandleSize(NativeHandle handle, std::int32_t width, std::int
 
 void Win32Layer::getHandleClassName(NativeHandle handle, char* buffer, std::size_t size)
 {
+    buffer[0] = '\0';
     HWND h = static_cast<HWND>(handle);
-    if (IsWindow(h))
+    if (h != nullptr && IsWindow(h))
         GetClassNameA(h, buffer, static_cast<int>(std::min<std::size_t>(size, 0x7FFFFFFF)));
+    buffer[size - 1] = '\0';
 }
 
 bool Win32Layer::handleHasCaption(NativeHandle handle)
@@ -379,6 +384,9 @@ void Win32Layer::setCurrentCursor(CursorId cursor)
 std::uint32_t Win32Layer::getTicks() { return GetTickCount(); }
 void Win32Layer::sleepMs(std::uint32_t ms) { Sleep(ms); }
 
+// The host's message loop delivers our windows' messages; there is nothing to read here.
+void Win32Layer::dispatchWindowEvents(Window*) {}
+
 void Win32Layer::dispatchPendingPaint()
 {
     MSG message;
@@ -401,6 +409,8 @@ std::int32_t Win32Layer::showPopupMenu(Window* owner, const Point& screenPos, co
 
 bool Win32Layer::showOpenFileDialog(OpenFileRequest& request)
 {
+    if (request.fileBuffer == nullptr || request.fileBufferSize == 0)
+        return false;
     // The dialog writes into a copy, so that a cancel or failure leaves the caller's buffers
     // exactly as they were.
     std::vector<char> file(request.fileBuffer, request.fileBuffer + request.fileBufferSize);
@@ -436,7 +446,7 @@ NativeHandle Win32Layer::getForegroundRootOwner()
 
 bool Win32Layer::enableWindow(NativeHandle handle, bool enable)
 {
-    return EnableWindow(static_cast<HWND>(handle), enable ? TRUE : FALSE) != 0;
+    return handle != nullptr && EnableWindow(static_cast<HWND>(handle), enable ? TRUE : FALSE) != 0;
 }
 
 bool Win32Layer::initializeOle() { return SUCCEEDED(OleInitialize(nullptr)); }

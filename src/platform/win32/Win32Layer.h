@@ -42,6 +42,7 @@ public:
 
     std::uint32_t getTicks() override;
     void sleepMs(std::uint32_t ms) override;
+    void dispatchWindowEvents(Window* window) override;
     void dispatchPendingPaint() override;
 
     std::int32_t showPopupMenu(Window* owner, const Point& screenPos, const std::vector<MenuItem>& items,

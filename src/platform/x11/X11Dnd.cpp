@@ -18,7 +18,7 @@ constexpr long kXdndVersion = 5; // the newest version we speak
 bool X11Layer::registerDropTarget(Window* window, void* dropTarget)
 {
     X11Window* w = static_cast<X11Window*>(window);
-    if (!display_ || !w->xid || w->dropTarget)
+    if (!display_ || !w->xid || !dropTarget || w->dropTarget)
         return false;
     const long version = kXdndVersion;
     XChangeProperty(display_, w->xid, atom("XdndAware"), XA_ATOM, 32, PropModeReplace,

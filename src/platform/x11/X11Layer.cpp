@@ -103,7 +103,7 @@ X11Window* X11Layer::findWindow(::Window xid) const
 
 Window* X11Layer::createWindow(NativeHandle parent, std::int32_t width, std::int32_t height, WindowListener* listener)
 {
-    if (width <= 0 || height <= 0 || !openDisplay())
+    if (!parent || !listener || width <= 0 || height <= 0 || !openDisplay())
         return nullptr;
     const ::Window parentXid = toXid(parent);
     XWindowAttributes parentAttributes;

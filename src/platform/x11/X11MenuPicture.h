@@ -4,6 +4,7 @@
 // the server's visual.
 #pragma once
 
+#include "platform/Platform.h"
 #include "platform/x11/X11Layer.h"
 
 #include <algorithm>

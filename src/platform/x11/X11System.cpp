@@ -14,7 +14,7 @@ namespace platform {
 
 NativeHandle X11Layer::getParentHandle(NativeHandle handle)
 {
-    if (!display_)
+    if (!display_ || !handle)
         return nullptr;
     ::Window root = 0, parent = 0, *children = nullptr;
     unsigned count = 0;
@@ -29,7 +29,7 @@ NativeHandle X11Layer::getParentHandle(NativeHandle handle)
 
 Rect X11Layer::getHandleRectInParent(NativeHandle handle)
 {
-    if (!display_)
+    if (!display_ || !handle)
         return Rect{};
     XWindowAttributes a;
     syncAndCheck();
@@ -40,7 +40,7 @@ Rect X11Layer::getHandleRectInParent(NativeHandle handle)
 
 bool X11Layer::setHandleSize(NativeHandle handle, std::int32_t width, std::int32_t height)
 {
-    if (!display_ || width <= 0 || height <= 0)
+    if (!display_ || !handle || width <= 0 || height <= 0)
         return false;
     XResizeWindow(display_, toXid(handle), static_cast<unsigned>(width), static_cast<unsigned>(height));
     if (X11Window* w = findWindow(toXid(handle))) {
@@ -53,13 +53,15 @@ bool X11Layer::setHandleSize(NativeHandle handle, std::int32_t width, std::int32
 
 void X11Layer::getHandleClassName(NativeHandle handle, char* buffer, std::size_t size)
 {
-    if (!display_)
+    buffer[0] = '\0';
+    if (!display_ || !handle)
         return;
     XClassHint hint{};
     syncAndCheck();
     if (XGetClassHint(display_, toXid(handle), &hint) && syncAndCheck()) {
         if (hint.res_class)
             std::strncpy(buffer, hint.res_class, size - 1);
+        buffer[size - 1] = '\0';
     }
     if (hint.res_name)
         XFree(hint.res_name);
@@ -177,7 +179,12 @@ std::int32_t X11Layer::showPopupMenu(Window* owner, const Point& screenPos, cons
     return runX11PopupMenu(*this, owner ? asX11(owner) : nullptr, screenPos, items, trackRight);
 }
 
-bool X11Layer::showOpenFileDialog(OpenFileRequest& request) { return runX11FileDialog(*this, request); }
+bool X11Layer::showOpenFileDialog(OpenFileRequest& request)
+{
+    if (!request.fileBuffer || request.fileBufferSize == 0)
+        return false;
+    return runX11FileDialog(*this, request);
+}
 
 // The effect disables the host's top-level window while its dialog runs, as on Windows. Here
 // the dialog is another program's window and the host's windows are not ours to disable:
