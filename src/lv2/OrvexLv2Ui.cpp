@@ -141,7 +141,7 @@ public:
         gui::CFrame* frame = editor.getFrame();
         if (!frame || !frame->getWindow())
             return false;
-        *widget = platform::getNativeHandle(frame->getWindow());
+        *widget = frame->getWindowLayer().getNativeHandle(frame->getWindow());
         if (resize_)
             resize_->ui_resize(resize_->handle, editor::SDEditor::kWidth, editor::SDEditor::kHeight);
         sendGet();
