@@ -3,7 +3,7 @@
 // change with six cabs. Also the helpers the other measurements of bench_engine share.
 #pragma once
 
-#include "host/AudioEffectX.h"
+#include "vst/AudioEffectX.h"
 
 #include <filesystem>
 #include <string>

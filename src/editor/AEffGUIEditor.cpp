@@ -1,7 +1,7 @@
 #include "editor/AEffGUIEditor.h"
 
 #include "gui/CFrame.h"
-#include "host/AudioEffectX.h"
+#include "vst/AudioEffectX.h"
 #include "platform/WindowLayer.h"
 
 #include <cstring>

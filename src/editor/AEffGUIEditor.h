@@ -6,7 +6,7 @@
 #pragma once
 
 #include "gui/CFrameEditor.h"
-#include "host/AEffEditor.h"
+#include "vst/AEffEditor.h"
 
 #include <cstdint>
 

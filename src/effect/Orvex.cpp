@@ -5,7 +5,7 @@
 #include "dsp/ConvolutionEngine.h"
 #include "effect/CabStatusRequest.h"
 #include "effect/OrvexDetail.h"
-#include "host/HostStrings.h"
+#include "vst/HostStrings.h"
 #include "platform/Platform.h"
 #include "platform/WindowLayer.h"
 

@@ -27,7 +27,7 @@
 #include "effect/ParameterTable.h"
 #include "effect/ProgramRecord.h"
 #include "effect/ProgramStore.h"
-#include "host/AudioEffectX.h"
+#include "vst/AudioEffectX.h"
 
 #include <atomic>
 #include <cstdint>

@@ -8,7 +8,7 @@
 #include "effect/EditorLink.h"
 #include "effect/OrvexDetail.h"
 #include "effect/ProgramStore.h"
-#include "host/HostStrings.h"
+#include "vst/HostStrings.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "effect/ProgramStore.h"
 
 #include "effect/OrvexDetail.h"
-#include "host/HostStrings.h"
+#include "vst/HostStrings.h"
 
 #include <cstring>
 

@@ -5,7 +5,7 @@
 // Thread: the caller's, which should own the host window it disables; the dialog is modal.
 #pragma once
 
-#include "host/VstAbi.h"
+#include "vst/VstAbi.h"
 
 #include <cstddef>
 

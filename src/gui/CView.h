@@ -12,7 +12,7 @@
 
 #include "gui/CGeometry.h"
 #include "gui/CReferenceCounter.h"
-#include "host/VstAbi.h"
+#include "vst/VstAbi.h"
 
 #include <cstdint>
 

@@ -2,7 +2,7 @@
 
 #include "effect/CabStatusRequest.h"
 #include "effect/ParameterTable.h"
-#include "host/VstAbi.h"
+#include "vst/VstAbi.h"
 #include "lv2/CabStatusInterface.h"
 #include "lv2/WrapperDetail.h"
 #include "lv2/WorkerLoader.h"

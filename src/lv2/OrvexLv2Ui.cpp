@@ -25,7 +25,7 @@
 #include "effect/Orvex.h"
 #include "effect/ParameterTable.h"
 #include "gui/CFrame.h"
-#include "host/VstAbi.h"
+#include "vst/VstAbi.h"
 #include "lv2/Lv2Ports.h"
 #include "lv2/Lv2Uris.h"
 #include "lv2/OrvexLv2.h"

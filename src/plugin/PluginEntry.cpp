@@ -1,7 +1,7 @@
 // The exported entry point: the one place that creates the effect (with its editor) for a
 // host.
 #include "OrvexPlugin.h"
-#include "host/VstAbi.h"
+#include "vst/VstAbi.h"
 
 #include <new>
 

@@ -2,7 +2,7 @@
 // file holds nothing but assertions: for the 32-bit Windows product, which no machine of
 // ours can run, compiling it is the test.
 #include "VstAbiPublished.h"
-#include "host/VstAbi.h"
+#include "vst/VstAbi.h"
 
 #include <cstddef>
 #include <type_traits>

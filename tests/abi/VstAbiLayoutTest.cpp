@@ -2,7 +2,7 @@
 // located through a real object, and the record's bytes must be exactly the published
 // fields plus the padding that natural alignment leaves.
 #include "VstAbiPublished.h"
-#include "host/VstAbi.h"
+#include "vst/VstAbi.h"
 
 #include <gtest/gtest.h>
 

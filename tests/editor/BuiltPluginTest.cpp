@@ -4,7 +4,7 @@
 #include "PluginLoader.h"
 
 #include "editor/SnapshotRequest.h"
-#include "host/VstAbi.h"
+#include "vst/VstAbi.h"
 
 #include <gtest/gtest.h>
 

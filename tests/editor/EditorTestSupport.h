@@ -8,7 +8,7 @@
 
 #include "editor/SDEditor.h"
 #include "gui/CFrame.h"
-#include "host/VstAbi.h"
+#include "vst/VstAbi.h"
 #include "platform/Headless.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The host bridge seen from a host: the record, the opcode table, the callback wrappers and
 // the text helpers, on a minimal effect that records what reaches it.
-#include "host/AEffEditor.h"
-#include "host/AudioEffectX.h"
-#include "host/HostStrings.h"
+#include "vst/AEffEditor.h"
+#include "vst/AudioEffectX.h"
+#include "vst/HostStrings.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 // Built twice: as gain_plugin (entry VSTPluginMain) and, with GAIN_MAIN_ONLY, as
 // gain_plugin_main, an old-style effect whose only entry is the older name "main" and whose
 // only audio call is the accumulating process.
-#include "host/VstAbi.h"
+#include "vst/VstAbi.h"
 
 #include <cmath>
 #include <cstdio>

@@ -4,7 +4,7 @@
 
 #include "effect/Orvex.h"
 #include "effect/ParameterTable.h"
-#include "host/VstAbi.h"
+#include "vst/VstAbi.h"
 #include "lv2/Lv2Ports.h"
 #include "lv2/StateFormat.h"
 #include "lv2/WorkerLoader.h"

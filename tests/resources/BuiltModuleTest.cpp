@@ -7,7 +7,7 @@
 #include "editor/SnapshotRequest.h"
 #include "gui/CBitmap.h"
 #include "gui/Pixels.h"
-#include "host/VstAbi.h"
+#include "vst/VstAbi.h"
 
 #include <gtest/gtest.h>
 

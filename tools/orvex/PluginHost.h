@@ -11,7 +11,7 @@
 #pragma once
 
 #include "PluginLoader.h"
-#include "host/VstAbi.h"
+#include "vst/VstAbi.h"
 
 #include <cstdint>
 #include <string>

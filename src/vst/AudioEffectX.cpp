@@ -1,6 +1,6 @@
-#include "host/AudioEffectX.h"
+#include "vst/AudioEffectX.h"
 
-#include "host/AEffEditor.h"
+#include "vst/AEffEditor.h"
 
 #include <cstring>
 

@@ -6,7 +6,7 @@
 // forwards each call on the caller's thread and locks nothing.
 #pragma once
 
-#include "host/VstAbi.h"
+#include "vst/VstAbi.h"
 
 class AEffEditor;
 

@@ -3,7 +3,7 @@
 // lives in the editor layer.
 #pragma once
 
-#include "host/VstAbi.h"
+#include "vst/VstAbi.h"
 
 class AudioEffect;
 

@@ -1,7 +1,7 @@
-#include "host/AudioEffect.h"
+#include "vst/AudioEffect.h"
 
-#include "host/AEffEditor.h"
-#include "host/HostStrings.h"
+#include "vst/AEffEditor.h"
+#include "vst/HostStrings.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "host/HostStrings.h"
+#include "vst/HostStrings.h"
 
 #include <cmath>
 #include <cstdio>

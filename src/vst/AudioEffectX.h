@@ -3,7 +3,7 @@
 // services an editor needs (edit gestures, capability queries, window sizing).
 #pragma once
 
-#include "host/AudioEffect.h"
+#include "vst/AudioEffect.h"
 
 class AudioEffectX : public AudioEffect {
 public:
