@@ -2,7 +2,7 @@
 
     frame_window.py DEMO.exe DROPFILE.exe
 
-One session of the demo program (tests/window/FrameWindowDemo.cpp): the painted window equals
+One session of the demo program (tests/platform/window/FrameWindowDemo.cpp): the painted window equals
 the frame's own image; a drag on the knob, a click on the switch, the popup of the option menu
 chosen with the keyboard, the open-file dialog chosen by typing and cancelled with Escape, a
 file dropped on the window by another process, 50 close/open cycles and a host that destroys

@@ -18,7 +18,7 @@ import sys
 import time
 
 sys.dont_write_bytecode = True
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "window"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "platform", "window"))
 import windowtest  # noqa: E402
 from windowtest import Image, WineProgram, check, click, drag, finish, window_geometry, xdo  # noqa: E402
 

@@ -1,7 +1,7 @@
 // The X11 window layer under a frame, with a host of our own on its own connection: what
 // the host sees on the screen, real input through xdotool, drops through XDND, the host
 // destroying its window first, and no display at all.
-#include "gui_views/ViewTestSupport.h"
+#include "ViewTestSupport.h"
 #include "gui/COffscreenContext.h"
 #include "platform/WindowLayer.h"
 
