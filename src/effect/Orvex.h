@@ -1,7 +1,7 @@
 // The cabinet effect: six IR slots convolved and mixed through their strips, 86 host
 // parameters, ten programs that are also the saved state.
 //
-// Threads (see DESIGN.md). Hosts call us from many threads: the UI thread (dispatcher,
+// Threads (see docs/ARCHITECTURE.md). Hosts call us from many threads: the UI thread (dispatcher,
 // editor), automation threads, and audio threads, several of which may take turns block by
 // block, each delivering setParameter just before its block. One rule keeps the disk away
 // from all but two of them: only the thread that owns the effect (the one that made it, or
