@@ -5,21 +5,49 @@ if(ORVEX_WERROR)
     list(APPEND ORVEX_WARNINGS -Werror)
 endif()
 
-# Every target of ours gets these through orvex_configure().
-function(orvex_configure target)
+# Warnings and definitions every target of ours compiles with.
+function(orvex_compile_settings target)
     target_compile_options(${target} PRIVATE ${ORVEX_WARNINGS})
-    target_include_directories(${target} PUBLIC ${ORVEX_ROOT}/src)
     if(WIN32)
         target_compile_definitions(${target} PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _CRT_SECURE_NO_WARNINGS)
     endif()
 endfunction()
 
-# A static library made of every .cpp in the calling folder (plus extra sources).
+# Targets outside the layers (tools, tests, benchmarks) see all of src/.
+function(orvex_configure target)
+    orvex_compile_settings(${target})
+    target_include_directories(${target} PRIVATE ${ORVEX_ROOT}/src)
+endfunction()
+
+# A layer of src/ is seen only through a view of its own: build/layers/<layer>/ holds one
+# entry, <layer>, a link to src/<layer>. A layer's library publishes its own view, so a
+# library sees exactly the layers it links (and what they link): an include that points up
+# or sideways finds no file and does not compile. Sets `out` to the view folder.
+function(orvex_layer_view layer out)
+    set(view ${CMAKE_BINARY_DIR}/layers/${layer})
+    if(NOT EXISTS ${view}/${layer})
+        file(MAKE_DIRECTORY ${view})
+        file(CREATE_LINK ${ORVEX_ROOT}/src/${layer} ${view}/${layer} SYMBOLIC)
+    endif()
+    set(${out} ${view} PARENT_SCOPE)
+endfunction()
+
+# A library of the layer src/<layer>: it sees its own layer and, through what it links, the
+# layers below it.
+function(orvex_layer_library target layer)
+    orvex_compile_settings(${target})
+    orvex_layer_view(${layer} view)
+    target_include_directories(${target} PUBLIC ${view})
+endfunction()
+
+# The static library of a layer (the calling folder of src/), made of every .cpp in it (plus
+# extra sources); LIBS are the layers it may use.
 function(orvex_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     add_library(${name} STATIC ${sources} ${ARG_SOURCES})
-    orvex_configure(${name})
+    get_filename_component(layer ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+    orvex_layer_library(${name} ${layer})
     if(ARG_LIBS)
         target_link_libraries(${name} PUBLIC ${ARG_LIBS})
     endif()
