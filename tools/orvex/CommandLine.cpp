@@ -41,6 +41,7 @@ const char* CommandLine::usage()
            "  orvex snapshot PLUGIN --out EDITOR.png [state options]\n"
            "  orvex convert LV2PLUGIN [state options] [--save-state FOLDER] [--save-chunk FILE]\n"
            "  orvex help\n"
+           "  orvex --version\n"
            "\n"
            "PLUGIN is a VST 2 plug-in module (.so on Linux, .dll on Windows), or on Linux an LV2\n"
            "plug-in: its URI (found on LV2_PATH) or its bundle folder. For an LV2 plug-in --set\n"
@@ -103,6 +104,14 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
     const std::string& command = args[0];
     if (command == "help" || command == "--help" || command == "-h") {
         options.command = Options::Command::help;
+        return true;
+    }
+    if (command == "--version" || command == "version") {
+        if (args.size() > 1) {
+            error = "unexpected argument '" + args[1] + "'";
+            return false;
+        }
+        options.command = Options::Command::version;
         return true;
     }
     if (command == "info") {
