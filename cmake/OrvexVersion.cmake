@@ -9,7 +9,7 @@ add_custom_target(orvex_version
     COMMAND ${CMAKE_COMMAND} -DSOURCE=${ORVEX_ROOT} -DOUT=${ORVEX_VERSION_DIR}/OrvexVersion.h
             -DFALLBACK=${PROJECT_VERSION} -P ${CMAKE_CURRENT_LIST_DIR}/WriteVersion.cmake
     BYPRODUCTS ${ORVEX_VERSION_DIR}/OrvexVersion.h
-    COMMENT "" VERBATIM)
+    COMMENT "Checking the version" VERBATIM)
 
 function(orvex_use_version target)
     target_include_directories(${target} PRIVATE ${ORVEX_VERSION_DIR})
