@@ -9,7 +9,7 @@ JOBS ?= 2
 CMAKE_BUILD = cmake --build --preset
 
 .PHONY: all deps demo test linux linux32 win32 win64 sanitize tsan install-lv2 \
-        test-linux test-linux32 test-win32 test-win64 test-sanitize test-tsan mingw-deps clean
+        test-linux test-linux32 test-win32 test-win64 test-sanitize test-tsan mingw-deps clean dist test-dist
 
 all: linux
 
@@ -57,9 +57,16 @@ test-sanitize: sanitize
 test-tsan: tsan
 	@ctest --preset tsan
 
+# The release archives in dist/, from the presets' own build folders (scripts/dist.py).
+dist: linux win32 win64
+	@python3 scripts/dist.py --out dist
+# The install check: each archive unpacked into an empty folder and run from there.
+test-dist: dist
+	@python3 tests/dist/check_dist.py dist
+
 # Every suite; stops at the first preset that fails.
-test: test-linux test-linux32 test-win32 test-win64 test-sanitize test-tsan
-	@echo "All suites passed: linux, linux32 (qemu-i386), win32 (static checks), win64 (wine64), sanitize, tsan."
+test: test-linux test-linux32 test-win32 test-win64 test-dist test-sanitize test-tsan
+	@echo "All suites passed: linux, linux32 (qemu-i386), win32 (static checks), win64 (wine64), dist, sanitize, tsan."
 
 demo: linux
 	@scripts/demo.sh build/linux
@@ -74,4 +81,4 @@ install-lv2: linux
 	@echo "installed $(LV2_DIR)/Orvex.lv2 (urn:dumek:orvex)"
 
 clean:
-	rm -rf build demo
+	rm -rf build demo dist

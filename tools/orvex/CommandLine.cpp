@@ -41,6 +41,7 @@ const char* CommandLine::usage()
            "  orvex snapshot PLUGIN --out EDITOR.png [state options]\n"
            "  orvex convert LV2PLUGIN [state options] [--save-state FOLDER] [--save-chunk FILE]\n"
            "  orvex help\n"
+           "  orvex --version\n"
            "\n"
            "PLUGIN is a VST 2 plug-in module (.so on Linux, .dll on Windows), or on Linux an LV2\n"
            "plug-in: its URI (found on LV2_PATH) or its bundle folder. For an LV2 plug-in --set\n"
@@ -163,7 +164,8 @@ bool parseCommand(const std::string& name, Options& options, std::string& error)
     } commands[] = {{"help", Options::Command::help},     {"--help", Options::Command::help},
                     {"-h", Options::Command::help},       {"info", Options::Command::info},
                     {"render", Options::Command::render}, {"edit", Options::Command::edit},
-                    {"snapshot", Options::Command::snapshot}, {"convert", Options::Command::convert}};
+                    {"snapshot", Options::Command::snapshot}, {"convert", Options::Command::convert},
+                    {"--version", Options::Command::version}, {"version", Options::Command::version}};
     for (const auto& c : commands) {
         if (name == c.name) {
             options.command = c.command;
@@ -347,6 +349,13 @@ bool CommandLine::parse(const std::vector<std::string>& args, Options& options, 
         return false;
     if (options.command == Options::Command::help)
         return true;
+    if (options.command == Options::Command::version) {
+        if (args.size() > 1) {
+            error = "unexpected argument '" + args[1] + "'";
+            return false;
+        }
+        return true;
+    }
     const unsigned command = bitOf(options.command);
     Seen seen;
     for (std::size_t i = 1; i < args.size(); ++i) {

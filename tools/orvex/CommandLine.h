@@ -24,7 +24,7 @@ struct ParameterSetting {
 
 // Everything the command line asked for.
 struct Options {
-    enum class Command { help, info, render, edit, snapshot, convert };
+    enum class Command { help, version, info, render, edit, snapshot, convert };
     Command command = Command::help;          // what to do
     std::string plugin;                       // path of the plug-in module
     std::string input;                        // render: input WAV

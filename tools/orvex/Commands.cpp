@@ -6,6 +6,7 @@
 #include "ProcessStats.h"
 #include "ProgressBar.h"
 #include "SignalMeter.h"
+#include "Version.h"
 #include "WavFile.h"
 
 #include "editor/SnapshotRequest.h"
@@ -76,6 +77,10 @@ int Commands::run(const Options& options, std::ostream& stdoutStream, std::ostre
     // goes to the error stream, so that a pipe receives the file and nothing but the file.
     const bool outputIsStdout = options.output == "-" || options.saveChunk == "-" || options.screenshot == "-";
     std::ostream& out = outputIsStdout ? err : stdoutStream;
+    if (options.command == Options::Command::version) {
+        out << "orvex " << versionText() << "\n";
+        return kExitOk;
+    }
     if (options.command != Options::Command::help && Lv2Host::isLv2(options.plugin))
         return Lv2Commands::run(options, out, err);
     switch (options.command) {
@@ -89,6 +94,7 @@ int Commands::run(const Options& options, std::ostream& stdoutStream, std::ostre
         return snapshot(options, out, err);
     case Options::Command::convert:
     case Options::Command::help:
+    case Options::Command::version:
         break;
     }
     out << CommandLine::usage();
