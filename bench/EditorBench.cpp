@@ -2,9 +2,8 @@
 // panel (everything dirty, drawn into the frame's image and copied to the window), one idle
 // with nothing changed (what a host pays 30 times a second while nobody touches the panel),
 // and one idle after a single parameter change (the knob and its label redrawn over what
-// lies beneath them). Numbers are printed, never asserted.
-#include "TestSkin.h"
-
+// lies beneath them). The pictures are the shipped skin, linked in as the plug-in links it.
+// Numbers are printed, never asserted.
 #include "OrvexPlugin.h"
 #include "editor/SDEditor.h"
 #include "effect/ParameterTable.h"
@@ -25,7 +24,6 @@ struct OpenEditor {
     OpenEditor()
     {
         platform::setBackend(platform::Backend::headless);
-        editortest::registerTestSkin();
         plugin = new OrvexPlugin(&host);
         effect = plugin->getAeffect();
         editor = dynamic_cast<editor::SDEditor*>(plugin->getEditor());

@@ -1,6 +1,6 @@
 // Cost of the audio path with six active slots (filters on), per hop and sample rate, for
 // three implementations in the same run: the single-block scheme the engine used before
-// (kept in tests/ as the reference of the partitioned engine), the partitioned engine, and
+// (kept in reference/ as the reference of the partitioned engine), the partitioned engine, and
 // a plain uniformly partitioned FFTW convolver doing the same work (FftwPartitioned).
 // Then the block in which a "Latency" change lands, the costs the user meets outside the
 // audio thread (LoadCosts.h: loading one IR, stepping to the next cab, a program change with
