@@ -98,7 +98,7 @@ TEST_F(Lv2Test, BundleValidatesAgainstTheLv2SchemasAndListsEveryPort)
     std::vector<std::string> args = {fs::path(kBundle) / "manifest.ttl", fs::path(kBundle) / "orvex.ttl"};
     for (const auto& schemaBundle : fs::directory_iterator("/usr/lib/lv2")) {
         if (schemaBundle.path().extension() != ".lv2" || schemaBundle.path().filename().string().rfind("Za", 0) == 0)
-            continue; // the LV2 specifications, not other plug-ins
+            continue; // the vocabularies LV2 defines, not other plug-ins
         for (const auto& file : fs::directory_iterator(schemaBundle.path()))
             if (file.path().extension() == ".ttl")
                 args.push_back(file.path());

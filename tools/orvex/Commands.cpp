@@ -3,9 +3,8 @@
 #include "Lv2Commands.h"
 #include "Lv2Host.h"
 #include "PluginHost.h"
-#include "ProcessStats.h"
-#include "ProgressBar.h"
-#include "SignalMeter.h"
+#include "RenderLoop.h"
+#include "TextFormat.h"
 #include "Version.h"
 #include "WavFile.h"
 
@@ -41,19 +40,6 @@ bool displayAvailable()
 
 constexpr double kInfoSampleRate = 44100.0;
 
-std::string format(const char* pattern, double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof(text), pattern, value);
-    return text;
-}
-
-std::string decibelText(double level)
-{
-    const double db = SignalMeter::toDecibels(level);
-    return std::isinf(db) ? std::string("-inf") : format("%.2f", db);
-}
-
 const char* categoryName(long long category)
 {
     static const char* const names[] = {"Unknown",     "Effect",   "Synth",           "Analysis",
@@ -62,11 +48,6 @@ const char* categoryName(long long category)
     if (category < 0 || category >= static_cast<long long>(sizeof(names) / sizeof(names[0])))
         return "?";
     return names[category];
-}
-
-std::string padded(const std::string& text, std::size_t width)
-{
-    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
 }
 
 } // namespace
@@ -342,93 +323,20 @@ int Commands::render(const Options& options, std::ostream& out, std::ostream& er
     const int prepared = prepare(host, options, rate, out, err);
     if (prepared != kExitOk)
         return prepared;
-    const int pluginInputs = host.numInputs();
-    const int pluginOutputs = host.numOutputs();
-    if (pluginOutputs < 1) {
-        err << "orvex: the plug-in has no audio outputs; there is nothing to render\n";
-        return kExitFailure;
-    }
-    if (pluginOutputs > WavFile::kMaxChannels) {
-        err << "orvex: the plug-in has " << pluginOutputs << " outputs; a WAV file of at most "
-            << WavFile::kMaxChannels << " channels is written\n";
-        return kExitFailure;
-    }
-
-    // A WAV header holds a whole number of hertz; a fractional --rate is rounded there only.
-    // The output is exactly as long as the input, so the header is right from its first byte
-    // and a device, a FIFO or standard output never needs to be written twice.
-    WavFile output;
-    if (!output.openWrite(options.output, pluginOutputs, static_cast<std::uint32_t>(std::lround(rate)), input.frames(),
-                          error)) {
+    RenderLoop loop(input, host.numInputs(), host.numOutputs(), options.blockSize, rate);
+    if (!loop.openOutput(options.output, error)) {
         err << "orvex: " << error << "\n";
         return kExitFailure;
     }
-
-    // All buffers are allocated here, before the effect is resumed.
-    const std::size_t block = static_cast<std::size_t>(options.blockSize);
-    const int fileChannels = input.channels();
-    std::vector<std::vector<float>> fileBuffers(static_cast<std::size_t>(fileChannels), std::vector<float>(block));
-    std::vector<std::vector<float>> outBuffers(static_cast<std::size_t>(pluginOutputs), std::vector<float>(block));
-    std::vector<float> silence(block, 0.0f);
-    std::vector<float*> filePointers;
-    std::vector<float*> inPointers;
-    std::vector<float*> outPointers;
-    for (auto& buffer : fileBuffers)
-        filePointers.push_back(buffer.data());
-    for (auto& buffer : outBuffers)
-        outPointers.push_back(buffer.data());
-    // Which file channel feeds each plug-in input: a mono file feeds all of them, otherwise
-    // input c takes channel c, and inputs beyond the file's channels get silence. A plug-in
-    // with fewer inputs than the file has channels takes the first ones (a mono plug-in hears
-    // the left channel). The plug-in may write into its inputs, so silence is refilled for
-    // every block.
-    for (int c = 0; c < pluginInputs; ++c) {
-        if (fileChannels == 1)
-            inPointers.push_back(fileBuffers[0].data());
-        else if (c < fileChannels)
-            inPointers.push_back(fileBuffers[static_cast<std::size_t>(c)].data());
-        else
-            inPointers.push_back(silence.data());
-    }
-
     if (!host.start(error)) {
         err << "orvex: " << error << "\n";
         return kExitFailure;
     }
-    SignalMeter meter(pluginOutputs);
-    ProcessStats stats(rate);
-    ProgressBar progress(input.frames(), ProgressBar::wanted(input.frames(), rate));
-    std::int64_t done = 0;
-    bool failed = false;
-    while (done < input.frames()) {
-        const std::int64_t got = input.read(filePointers.data(), static_cast<std::int64_t>(block), error);
-        if (got <= 0) {
-            if (got == 0)
-                error = options.input + ": the data ended early";
-            failed = true;
-            break;
-        }
-        // The last block is padded with silence; only the input's length is kept.
-        for (auto& buffer : fileBuffers)
-            std::fill(buffer.begin() + got, buffer.end(), 0.0f);
-        std::fill(silence.begin(), silence.end(), 0.0f);
-        stats.begin();
-        host.process(inPointers.data(), outPointers.data(), options.blockSize);
-        stats.end(options.blockSize);
-        meter.add(outPointers.data(), got);
-        if (!output.write(outPointers.data(), got, error)) {
-            failed = true;
-            break;
-        }
-        done += got;
-        progress.update(done);
-    }
-    progress.finish();
+    const bool played = loop.run([&](float* const* in, float* const* outs, int frames) { host.process(in, outs, frames); },
+                                 options.input, error);
     host.stop();
-    // Released before the output is moved into place: on Windows an open file cannot be
-    // replaced, and the output may name the input.
     input.close();
-    if (failed) {
+    if (!played) {
         err << "orvex: " << error << "\n";
         return kExitFailure;
     }
@@ -444,28 +352,14 @@ int Commands::render(const Options& options, std::ostream& out, std::ostream& er
         }
         out << "saved bank chunk of " << chunk.size() << " bytes to " << options.saveChunk << "\n";
     }
-    if (!output.finish(error)) {
+    if (!loop.finish(error)) {
         err << "orvex: " << error << "\n";
         return kExitFailure;
     }
     const std::string name = host.effectName();
     warnAboutTexts(host, err);
     host.close();
-
-    out << "rendered " << done << " frames (" << format("%.3f", static_cast<double>(done) / rate) << " s) at "
-        << format("%g", rate) << " Hz in blocks of " << options.blockSize << " through " << name << "\n"
-        << "input: " << fileChannels << " channel(s) into " << pluginInputs << " plug-in input(s); output: "
-        << pluginOutputs << " channel(s) to " << (options.output == "-" ? std::string("standard output") : options.output)
-        << "\n";
-    for (int c = 0; c < pluginOutputs; ++c) {
-        out << "output " << (c + 1) << ": peak " << format("%.6f", meter.peak(c)) << " (" << decibelText(meter.peak(c))
-            << " dBFS), RMS " << format("%.6f", meter.rms(c)) << " (" << decibelText(meter.rms(c)) << " dBFS)\n";
-        if (meter.nonFinite(c) > 0)
-            err << "orvex: warning: output " << (c + 1) << " held " << meter.nonFinite(c)
-                << " NaN or infinite samples (left out of peak and RMS)\n";
-    }
-    if (options.stats)
-        stats.print(out);
+    loop.report(name, options.output, options.stats, out, err);
     return kExitOk;
 }
 

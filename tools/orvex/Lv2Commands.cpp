@@ -8,8 +8,8 @@
 #include "CabSetup.h"
 #include "Commands.h"
 #include "Lv2Host.h"
-#include "ProgressBar.h"
-#include "SignalMeter.h"
+#include "RenderLoop.h"
+#include "TextFormat.h"
 #include "WavFile.h"
 
 #include "effect/ProgramRecord.h"
@@ -26,24 +26,6 @@ namespace cli {
 namespace {
 
 constexpr double kInfoSampleRate = 44100.0;
-
-std::string format(const char* pattern, double value)
-{
-    char text[64];
-    std::snprintf(text, sizeof(text), pattern, value);
-    return text;
-}
-
-std::string decibels(double level)
-{
-    const double db = SignalMeter::toDecibels(level);
-    return std::isinf(db) ? std::string("-inf") : format("%.2f", db);
-}
-
-std::string padded(const std::string& text, std::size_t width)
-{
-    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
-}
 
 std::string cabProperty(int slot)
 {
@@ -241,80 +223,30 @@ int Lv2Commands::render(const Options& options, std::ostream& out, std::ostream&
     const int prepared = prepare(host, options, rate, out, err);
     if (prepared != kExitOk)
         return prepared;
-    const int pluginInputs = host.audioInputs();
-    const int pluginOutputs = host.audioOutputs();
-    if (pluginOutputs < 1 || pluginOutputs > WavFile::kMaxChannels) {
-        err << "orvex: the plug-in has " << pluginOutputs << " audio outputs; a WAV file of 1 to "
-            << WavFile::kMaxChannels << " channels is written\n";
-        return kExitFailure;
-    }
-    WavFile output;
-    if (!output.openWrite(options.output, pluginOutputs, static_cast<std::uint32_t>(std::lround(rate)), input.frames(),
-                          error)) {
+    RenderLoop loop(input, host.audioInputs(), host.audioOutputs(), options.blockSize, rate);
+    if (!loop.openOutput(options.output, error)) {
         err << "orvex: " << error << "\n";
         return kExitFailure;
     }
-    const std::size_t block = static_cast<std::size_t>(options.blockSize);
-    const int fileChannels = input.channels();
-    std::vector<std::vector<float>> fileBuffers(static_cast<std::size_t>(fileChannels), std::vector<float>(block));
-    std::vector<std::vector<float>> outBuffers(static_cast<std::size_t>(pluginOutputs), std::vector<float>(block));
-    std::vector<float> silence(block, 0.0f);
-    std::vector<float*> filePointers, outPointers;
-    std::vector<const float*> inPointers;
-    for (auto& b : fileBuffers)
-        filePointers.push_back(b.data());
-    for (auto& b : outBuffers)
-        outPointers.push_back(b.data());
-    // Channels as for a VST2 plug-in: a mono file feeds every input, extra inputs hear silence.
-    for (int c = 0; c < pluginInputs; ++c)
-        inPointers.push_back(fileChannels == 1 ? fileBuffers[0].data()
-                             : c < fileChannels ? fileBuffers[static_cast<std::size_t>(c)].data()
-                                                : silence.data());
     host.activate();
-    SignalMeter meter(pluginOutputs);
-    ProgressBar progress(input.frames(), ProgressBar::wanted(input.frames(), rate));
-    std::int64_t done = 0;
-    bool failed = false;
-    while (done < input.frames()) {
-        const std::int64_t got = input.read(filePointers.data(), static_cast<std::int64_t>(block), error);
-        if (got <= 0) {
-            if (got == 0)
-                error = options.input + ": the data ended early";
-            failed = true;
-            break;
-        }
-        for (auto& b : fileBuffers)
-            std::fill(b.begin() + got, b.end(), 0.0f);
-        host.process(inPointers.data(), outPointers.data(), options.blockSize);
-        meter.add(outPointers.data(), got);
-        if (!output.write(outPointers.data(), got, error)) {
-            failed = true;
-            break;
-        }
-        done += got;
-        progress.update(done);
-    }
-    progress.finish();
+    const bool played = loop.run([&](float* const* in, float* const* outs, int frames) { host.process(in, outs, frames); },
+                                 options.input, error);
     host.deactivate();
     input.close();
-    if (failed) {
+    if (!played) {
         err << "orvex: " << error << "\n";
         return kExitFailure;
     }
     const int saved = saveOutputs(host, options, out, err);
     if (saved != kExitOk)
         return saved;
-    if (!output.finish(error)) {
+    if (!loop.finish(error)) {
         err << "orvex: " << error << "\n";
         return kExitFailure;
     }
     const std::string name = host.name();
     host.close();
-    out << "rendered " << done << " frames (" << format("%.3f", static_cast<double>(done) / rate) << " s) at "
-        << format("%g", rate) << " Hz in blocks of " << options.blockSize << " through " << name << "\n";
-    for (int c = 0; c < pluginOutputs; ++c)
-        out << "output " << (c + 1) << ": peak " << format("%.6f", meter.peak(c)) << " (" << decibels(meter.peak(c))
-            << " dBFS), RMS " << format("%.6f", meter.rms(c)) << " (" << decibels(meter.rms(c)) << " dBFS)\n";
+    loop.report(name, options.output, options.stats, out, err);
     return kExitOk;
 }
 
